@@ -1,0 +1,15 @@
+// The Linux implementations of the platform services.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace platform::linux_os {
+
+SystemInfo& LinuxSystemInfo();
+EventFactory& LinuxEvents();
+Clock& LinuxClock();
+FileSystem& LinuxFiles();
+LibraryLoader& LinuxLibraries();
+DriveBus& LinuxDrives();
+
+}  // namespace platform::linux_os

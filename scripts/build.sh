@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Configures and builds zvfirm into build/ (or $ZVFIRM_BUILD_DIR).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${ZVFIRM_BUILD_DIR:-$top/build}
+werror=OFF
+[ "${CI:-}" = "true" ] && werror=ON
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZVFIRM_WERROR=$werror >/dev/null
+cmake --build "$build"

@@ -1,0 +1,62 @@
+// A simulated optical drive: answers SCSI command blocks the way a CD/DVD drive with
+// updatable firmware does, and records every command it receives.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+enum class Direction { None, In, Out };
+
+// What happened to one command.
+struct Response {
+    enum class Outcome {
+        Completed,  // status and sense below are valid
+        TimedOut,   // the drive did not answer in time
+        Vanished,   // the device is gone
+    };
+    Outcome outcome = Outcome::Completed;
+    uint8_t status = 0;      // SCSI status: 0 GOOD, 2 CHECK CONDITION, 8 BUSY
+    uint8_t sense[18] = {};  // fixed-format sense data when status is CHECK CONDITION
+    uint32_t transferred = 0;
+};
+
+struct LoggedCommand {
+    std::vector<uint8_t> cdb;
+    Direction direction;
+    uint32_t length;
+};
+
+struct DriveDescription;  // sim/description.h
+
+class Drive {
+public:
+    explicit Drive(const DriveDescription& description);
+    ~Drive();
+
+    // Carries out one command. `data` receives (In) or supplies (Out) `length` bytes.
+    // Thread-safe: commands from several threads are served one at a time.
+    Response Execute(const uint8_t* cdb, size_t cdbLength, Direction direction, uint8_t* data,
+                     uint32_t length);
+
+    std::vector<LoggedCommand> Log() const;
+    // The INQUIRY revision the drive reports now (changes after a successful flash).
+    std::string Revision() const;
+
+private:
+    struct State;
+    mutable std::mutex mutex_;
+    std::unique_ptr<State> state_;
+};
+
+// The drives of the description file named by ZVFIRM_SIMULATE, loaded once per process;
+// empty when the variable is unset. A file that cannot be read attaches no drive and
+// reports why on standard error.
+const std::vector<std::shared_ptr<Drive>>& AttachedDrives();
+bool SimulationRequested();
+
+}  // namespace sim
