@@ -1,0 +1,128 @@
+// The pass-through transport: every command opens the drive by its letter, asks for the
+// adapter's buffer alignment, sends one request block and closes the drive again, so no
+// handle or knowledge of the device outlives a command.
+#include <cstring>
+
+#include "platform/pass_through.h"
+#include "platform/platform.h"
+#include "scsi/aligned_buffer.h"
+#include "scsi/command_status.h"
+#include "scsi/exec_scsi_command.h"
+
+namespace {
+
+// This transport's outcome record. Only SRB_Status, SRB_HaStat, SRB_TargStat, SRB_CDBLen,
+// CDBByte and the first 14 sense bytes are ever written; SRB_Status and SRB_HaStat keep
+// the system error code of the last failed request until the next one.
+CommandStatusRecord passThroughStatus;
+
+// The request block, shared by every command (one command is in flight at a time).
+platform::PassThroughBlock passThroughRequest;
+
+constexpr uint16_t kRequestLength = 44;  // the request record without filler and sense
+constexpr uint8_t kTargetId = 1;
+constexpr uint8_t kSenseInfoLength = 32;
+constexpr uint32_t kSenseInfoOffset = 48;
+constexpr size_t kStatusSenseBytes = 14;
+
+constexpr uint32_t kFlashTimeoutSeconds = 600;
+constexpr uint32_t kCommandTimeoutSeconds = 10;
+
+// WRITE BUFFER "download microcode and save" makes the drive program its flash, which
+// takes far longer than any other command. Byte 1 is compared whole: mode 5 with any
+// other bit set is not this command.
+uint32_t TimeoutFor(const uint8_t* cdb) {
+    return cdb[0] == 0x3B && cdb[1] == 0x05 ? kFlashTimeoutSeconds : kCommandTimeoutSeconds;
+}
+
+}  // namespace
+
+ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t length,
+                              const uint8_t* cdb, uint8_t cdbLength, uint8_t flags) {
+    CommandStatus = &passThroughStatus;
+
+    // ATAPI devices take only 12-byte command blocks.
+    if (entry.Atapi == 1) cdbLength = 12;
+    uint8_t cdbCopied = cdbLength < sizeof passThroughRequest.Sptd.Cdb
+                            ? cdbLength
+                            : static_cast<uint8_t>(sizeof passThroughRequest.Sptd.Cdb);
+
+    platform::DriveBus& drives = *platform::Platform().Drives;
+    const char letter = entry.DriveLetter[0];
+    platform::DriveHandle handle = drives.Open(letter, true);
+    if (handle == platform::kInvalidDrive) handle = drives.Open(letter, false);
+    if (handle == platform::kInvalidDrive) return kScsiNoSystemObject;
+
+    uint32_t alignMask = 0;
+    if (!drives.QueryAlignmentMask(handle, &alignMask)) alignMask = 0;
+
+    platform::PassThroughBlock& request = passThroughRequest;
+    std::memset(&request, 0, sizeof request);
+    platform::ScsiPassThroughDirect& sptd = request.Sptd;
+    sptd.Length = kRequestLength;
+    sptd.PathId = 0;
+    sptd.TargetId = kTargetId;
+    sptd.Lun = 0;
+    sptd.CdbLength = cdbLength;
+    sptd.SenseInfoLength = kSenseInfoLength;
+
+    uint8_t* outgoingCopy = nullptr;
+    void* dataBuffer = buffer;
+    switch (flags & (kDirIn | kDirOut)) {
+    case kDirIn:
+        sptd.DataIn = platform::kDataIn;
+        break;
+    case kDirOut:
+        sptd.DataIn = platform::kDataOut;
+        // Outgoing data is sent from a copy that meets the adapter's alignment; the
+        // caller's buffer is never handed to the system for writing.
+        outgoingCopy = AllocAligned(length, alignMask);
+        if (outgoingCopy == nullptr) {
+            drives.Close(handle);
+            return kScsiNoMemory;
+        }
+        if (length != 0 && buffer != nullptr) std::memcpy(outgoingCopy, buffer, length);
+        dataBuffer = outgoingCopy;
+        break;
+    default:
+        sptd.DataIn = platform::kDataUnspecified;
+        break;
+    }
+
+    sptd.DataTransferLength = length;
+    sptd.TimeOutValue = TimeoutFor(cdb);
+    sptd.DataBuffer = dataBuffer;
+    sptd.SenseInfoOffset = kSenseInfoOffset;
+    std::memcpy(sptd.Cdb, cdb, cdbCopied);
+
+    uint32_t systemError = 0;
+    const bool carriedOut = drives.Send(handle, request, &systemError);
+
+    passThroughStatus.SRB_TargStat = sptd.ScsiStatus;
+    std::memcpy(passThroughStatus.SenseArea, request.SenseBuffer, kStatusSenseBytes);
+    passThroughStatus.SRB_CDBLen = cdbLength;
+    // The whole command block field, so that bytes of an earlier, longer command do not
+    // linger past this one.
+    std::memcpy(passThroughStatus.CDBByte, sptd.Cdb, sizeof passThroughStatus.CDBByte);
+
+    const uint8_t senseKeyByte = request.SenseBuffer[kSenseKeyByte];
+    ScsiResult result;
+    if (carriedOut && sptd.ScsiStatus == 0) {
+        result = kScsiOk;
+    } else if (senseKeyByte != 0) {
+        result = kScsiTargetError;
+    } else if (carriedOut) {
+        // A non-zero status without sense data is taken as success.
+        result = kScsiOk;
+    } else {
+        // The low three bytes of the system error code, low byte first, for the failure text.
+        passThroughStatus.SRB_Status = static_cast<uint8_t>(systemError & 0xFF);
+        passThroughStatus.SRB_HaStat = static_cast<uint8_t>((systemError >> 8) & 0xFF);
+        passThroughStatus.SRB_TargStat = static_cast<uint8_t>((systemError >> 16) & 0xFF);
+        result = kScsiSystemError;
+    }
+
+    FreeAligned(outgoingCopy);
+    drives.Close(handle);
+    return result;
+}
