@@ -5,14 +5,21 @@
 namespace platform {
 
 namespace {
-constexpr char kEndOfFile = 0x1A;
+constexpr char kEndOfFile = 0x1A;  // Ctrl-Z ends a text file read in text mode
 }
 
 bool TextLineSplitter::Feed(const char* data, size_t size) {
     if (ended_) return false;
-    const void* eof = std::memchr(data, kEndOfFile, size);
+    // Drop the lines already taken before the buffer grows, so that taking many short
+    // lines out of one large piece stays linear.
+    if (start_ > 0) {
+        pending_.erase(0, start_);
+        scan_ -= start_;
+        start_ = 0;
+    }
+    const void* eof = size == 0 ? nullptr : std::memchr(data, kEndOfFile, size);
     if (eof != nullptr) {
-        pending_.append(data, static_cast<const char*>(eof) - data);
+        pending_.append(data, static_cast<size_t>(static_cast<const char*>(eof) - data));
         ended_ = true;
         return false;
     }
@@ -23,22 +30,24 @@ bool TextLineSplitter::Feed(const char* data, size_t size) {
 bool TextLineSplitter::TakeLine(std::string& line) {
     const size_t feed = pending_.find('\n', scan_);
     if (feed == std::string::npos) {
+        // Remember how far we looked so that a long line is not searched again per piece.
         scan_ = pending_.size();
         return false;
     }
     size_t end = feed;
-    if (end > 0 && pending_[end - 1] == '\r') --end;
-    line.assign(pending_, 0, end);
-    pending_.erase(0, feed + 1);
-    scan_ = 0;
+    if (end > start_ && pending_[end - 1] == '\r') --end;
+    line.assign(pending_, start_, end - start_);
+    start_ = feed + 1;
+    scan_ = start_;
     return true;
 }
 
 bool TextLineSplitter::TakeRest(std::string& line) {
     if (TakeLine(line)) return true;
-    if (pending_.empty()) return false;
-    line.swap(pending_);
+    if (start_ >= pending_.size()) return false;
+    line.assign(pending_, start_, std::string::npos);
     pending_.clear();
+    start_ = 0;
     scan_ = 0;
     return true;
 }

@@ -1,6 +1,7 @@
 // Reading the configuration file as text lines and the image files in pieces.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -41,14 +42,16 @@ class TextLineSplitter {
 public:
     // Feeds more bytes; returns false once a 0x1A byte has ended the file.
     bool Feed(const char* data, size_t size);
-    // Takes the next complete line, if any.
+    // Takes the next complete line, if any. A lone carriage return stays in the line.
     bool TakeLine(std::string& line);
-    // At the end of the input: the last line without a line feed, if there is one.
+    // At the end of the input: the next line, or else the last line without a line feed
+    // (kept as it is, a trailing carriage return included), if there is one.
     bool TakeRest(std::string& line);
 
 private:
     std::string pending_;
-    size_t scan_ = 0;
+    size_t start_ = 0;  // first byte of pending_ not yet handed out as a line
+    size_t scan_ = 0;   // no line feed lies between start_ and scan_
     bool ended_ = false;
 };
 

@@ -10,11 +10,18 @@ namespace platform::linux_os {
 namespace {
 
 // Opens only regular files: a directory or a device named in a package is "not found".
+// The open does not block, so a FIFO named in a package cannot hang the program; the
+// descriptor is made blocking again once it is known to be a regular file.
 int OpenRegularFile(const std::string& name) {
-    const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return -1;
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return -1;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         close(fd);
         return -1;
     }
