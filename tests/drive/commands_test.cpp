@@ -1,0 +1,174 @@
+// Every command's block, length, direction and transfer as the pass-through request shows
+// them, and its result as the transport reported it.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <numeric>
+#include <vector>
+
+#include "drive/commands.h"
+#include "platform/platform.h"
+#include "platform/substitute/scripted_drive_bus.h"
+#include "program_state.h"
+
+namespace {
+
+using platform::substitute::ScriptedDriveBus;
+
+constexpr size_t kLargestTransfer = 0x10000;
+
+struct CommandCase {
+    const char* name;
+    uint8_t atapi;
+    uint8_t melcoInquiry;
+    // Sends the command; `in` has room for kLargestTransfer bytes, `out` holds as many.
+    std::function<ScsiResult(const DriveEntry&, uint8_t* in, const uint8_t* out)> send;
+    std::vector<uint8_t> cdb;
+    uint8_t dataIn;  // direction of the pass-through request
+    uint32_t transferLength;
+};
+
+const std::vector<CommandCase>& Cases() {
+    using platform::kDataIn;
+    using platform::kDataOut;
+    using platform::kDataUnspecified;
+    static const std::vector<CommandCase> cases = {
+        {"Inquiry", 0, 0, [](auto& e, auto* in, auto*) { return Inquiry(e, in, 36); },
+         {0x12, 0, 0, 0, 0x24, 0}, kDataIn, 36},
+        {"InquiryMelco", 0, 1, [](auto& e, auto* in, auto*) { return Inquiry(e, in, 36); },
+         {0x13, 0, 0, 0, 0x24, 0}, kDataIn, 36},
+        {"InquiryOtherOptionValue", 0, 2,
+         [](auto& e, auto* in, auto*) { return Inquiry(e, in, 36); },
+         {0x12, 0, 0, 0, 0x24, 0}, kDataIn, 36},
+        {"InquiryAtapi", 1, 0, [](auto& e, auto* in, auto*) { return Inquiry(e, in, 36); },
+         {0x12, 0, 0, 0, 0x24, 0, 0, 0, 0, 0, 0, 0}, kDataIn, 36},
+        {"InquiryLengthLowByteOnly", 0, 0,
+         [](auto& e, auto* in, auto*) { return Inquiry(e, in, 0x124); },
+         {0x12, 0, 0, 0, 0x24, 0}, kDataIn, 0x24},
+        {"TestUnitReady", 0, 0, [](auto& e, auto*, auto*) { return TestUnitReady(e); },
+         {0, 0, 0, 0, 0, 0}, kDataUnspecified, 0},
+        {"TestUnitReadyAtapi", 1, 0, [](auto& e, auto*, auto*) { return TestUnitReady(e); },
+         std::vector<uint8_t>(12, 0), kDataUnspecified, 0},
+        {"WriteBufferChunk", 0, 0,
+         [](auto& e, auto*, auto* out) { return WriteBuffer(e, out, 8192, 73728, 4, 0); },
+         {0x3B, 0x04, 0x00, 0x01, 0x20, 0x00, 0x00, 0x20, 0x00, 0x00}, kDataOut, 8192},
+        {"WriteBufferAtapi", 1, 0,
+         [](auto& e, auto*, auto* out) { return WriteBuffer(e, out, 8192, 73728, 5, 0); },
+         {0x3B, 0x05, 0x00, 0x01, 0x20, 0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x00}, kDataOut,
+         8192},
+        {"WriteBufferEmptyWithoutData", 0, 0,
+         [](auto& e, auto*, auto*) { return WriteBuffer(e, nullptr, 0, 0, 0, 0x80); },
+         {0x3B, 0x00, 0x80, 0, 0, 0, 0, 0, 0, 0}, kDataOut, 0},
+        {"WriteBufferWholeModeByteOffsetBitsAbove23Dropped", 0, 0,
+         [](auto& e, auto*, auto* out) { return WriteBuffer(e, out, 7, 0x01003400, 0xE5, 0x81); },
+         {0x3B, 0xE5, 0x81, 0x00, 0x34, 0x00, 0x00, 0x00, 0x07, 0x00}, kDataOut, 7},
+        {"ReadBufferVersion", 0, 0,
+         [](auto& e, auto* in, auto*) { return ReadBuffer(e, in, 7, 0, 0, 0x84); },
+         {0x3C, 0x00, 0x84, 0, 0, 0, 0, 0, 0x07, 0}, kDataIn, 7},
+        {"ReadBufferAtapi", 1, 0,
+         [](auto& e, auto* in, auto*) { return ReadBuffer(e, in, 0x1234, 0xFF003400, 2, 0x81); },
+         {0x3C, 0x02, 0x81, 0x00, 0x34, 0x00, 0x00, 0x12, 0x34, 0x00, 0x00, 0x00}, kDataIn,
+         0x1234},
+        {"StartStopUnitOpenTray", 0, 0, [](auto& e, auto*, auto*) { return StartStopUnit(e, 2, 0); },
+         {0x1B, 0, 0, 0, 0x02, 0}, kDataUnspecified, 0},
+        {"StartStopUnitFieldsMasked", 0, 0,
+         [](auto& e, auto*, auto*) { return StartStopUnit(e, 0xFE, 0xFF); },
+         {0x1B, 0x01, 0, 0, 0x02, 0}, kDataUnspecified, 0},
+        {"StartStopUnitAtapi", 1, 0, [](auto& e, auto*, auto*) { return StartStopUnit(e, 2, 0); },
+         {0x1B, 0, 0, 0, 0x02, 0, 0, 0, 0, 0, 0, 0}, kDataUnspecified, 0},
+        {"ReadBoardInfo", 0, 0,
+         [](auto& e, auto* in, auto*) { return ReadBoardInfo(e, in, 16, 0xF8048); },
+         {0xF5, 0x00, 0x00, 0x00, 0x00, 0x0F, 0x80, 0x48, 0x00, 0x10, 0x00, 0x00}, kDataIn, 16},
+        {"ReadBoardInfoAllAddressBytes", 1, 0,
+         [](auto& e, auto* in, auto*) { return ReadBoardInfo(e, in, 0xFFFF, 0x12345678); },
+         {0xF5, 0x00, 0x00, 0x00, 0x12, 0x34, 0x56, 0x78, 0xFF, 0xFF, 0x00, 0x00}, kDataIn,
+         0xFFFF},
+        {"WriteVendorData", 0, 0,
+         [](auto& e, auto*, auto* out) { return WriteVendorData(e, out, 10, 0x3A); },
+         {0xF0, 0x00, 0x00, 0x00, 0x00, 0x3A, 0x00, 0x00, 0x00, 0x0A, 0x00, 0x00}, kDataOut, 10},
+        {"WriteVendorDataAllAddressBytes", 0, 0,
+         [](auto& e, auto*, auto* out) { return WriteVendorData(e, out, 0x0102, 0xA1B2C3D4); },
+         {0xF0, 0x00, 0xA1, 0xB2, 0xC3, 0xD4, 0x00, 0x00, 0x01, 0x02, 0x00, 0x00}, kDataOut,
+         0x0102},
+    };
+    return cases;
+}
+
+class CommandTest : public testing::TestWithParam<CommandCase> {
+protected:
+    void SetUp() override {
+        drive_test::ResetProgramState(1);
+        Config.MelcoInquiry = GetParam().melcoInquiry;
+        bus_.SetDrive('E', {});
+        entry_.DriveLetter[0] = 'E';
+        entry_.Atapi = GetParam().atapi;
+        outgoing_.resize(kLargestTransfer);
+        std::iota(outgoing_.begin(), outgoing_.end(), uint8_t{1});
+        driveData_.resize(kLargestTransfer);
+        std::iota(driveData_.begin(), driveData_.end(), uint8_t{0x80});
+        incoming_.assign(kLargestTransfer, 0);
+    }
+
+    ScsiResult Send() {
+        platform::Services services = platform::Platform();
+        services.Drives = &bus_;
+        platform::ScopedServices scoped(services);
+        return GetParam().send(entry_, incoming_.data(), outgoing_.data());
+    }
+
+    ScriptedDriveBus bus_;
+    DriveEntry entry_{};
+    std::vector<uint8_t> outgoing_;
+    std::vector<uint8_t> driveData_;
+    std::vector<uint8_t> incoming_;
+};
+
+TEST_P(CommandTest, SendsItsBlockDirectionAndTransfer) {
+    const CommandCase& c = GetParam();
+    bus_.DefaultAnswer.dataIn = driveData_;
+    const std::vector<uint8_t> outgoingBefore = outgoing_;
+
+    EXPECT_EQ(Send(), kScsiOk);
+
+    ASSERT_EQ(bus_.Requests().size(), 1u);
+    const auto& request = bus_.Requests()[0];
+    EXPECT_EQ(request.cdb, c.cdb);
+    EXPECT_EQ(request.sptd.CdbLength, c.cdb.size());
+    EXPECT_EQ(request.sptd.DataIn, c.dataIn);
+    EXPECT_EQ(request.sptd.DataTransferLength, c.transferLength);
+    if (c.dataIn == platform::kDataOut) {
+        // The drive gets the caller's bytes, and the caller's buffer is left alone.
+        EXPECT_EQ(request.dataOut,
+                  std::vector<uint8_t>(outgoing_.begin(), outgoing_.begin() + c.transferLength));
+        EXPECT_EQ(outgoing_, outgoingBefore);
+    }
+    if (c.dataIn == platform::kDataIn) {
+        // The drive's answer lands in the caller's buffer, and nothing beyond the transfer.
+        EXPECT_TRUE(std::equal(incoming_.begin(), incoming_.begin() + c.transferLength,
+                               driveData_.begin()));
+        EXPECT_EQ(incoming_[c.transferLength], 0);
+    }
+}
+
+TEST_P(CommandTest, ReturnsTheTransportResultUnchanged) {
+    ScriptedDriveBus::Answer checkCondition;
+    checkCondition.scsiStatus = 2;
+    checkCondition.sense = {0x70, 0, 0x05, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x24};
+    bus_.QueueAnswer(checkCondition);
+    EXPECT_EQ(Send(), kScsiTargetError);
+    ScriptedDriveBus::Answer failed;
+    failed.carriedOut = false;
+    failed.systemError = platform::kErrorSemTimeout;
+    bus_.QueueAnswer(failed);
+    EXPECT_EQ(Send(), kScsiSystemError);
+    // Nothing is retried: one request per call.
+    EXPECT_EQ(bus_.Requests().size(), 2u);
+}
+
+std::string CaseName(const testing::TestParamInfo<CommandCase>& caseInfo) {
+    return caseInfo.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllCommands, CommandTest, testing::ValuesIn(Cases()), CaseName);
+
+}  // namespace
