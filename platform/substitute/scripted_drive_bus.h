@@ -3,7 +3,7 @@
 // Usage:
 //   platform::substitute::ScriptedDriveBus bus;
 //   bus.SetDrive('D', {});                              // an optical drive that opens
-//   bus.QueueAnswer({.scsiStatus = 2, .sense = {0x70, 0, 0x05}});
+//   bus.QueueAnswer(ScriptedDriveBus::Answer().Status(2).Sense({0x70, 0, 0x05}));
 //   platform::Services services = platform::Platform();
 //   services.Drives = &bus;
 //   platform::ScopedServices scoped(services);
@@ -35,7 +35,10 @@ public:
         uint32_t alignmentMask = 0;
     };
 
-    // The answer to one request.
+    // The answer to one request. Build it with the setters, e.g.
+    //   Answer().Status(2).Sense({0x70, 0, 0x09, ...})   CHECK CONDITION with sense data
+    //   Answer().Data(inquiryBytes)                       GOOD, data delivered
+    //   Answer().Fails(1117)                              request failed, no sense data
     struct Answer {
         bool carriedOut = true;          // false: Send fails with systemError
         uint32_t systemError = 0;
@@ -43,6 +46,11 @@ public:
         std::vector<uint8_t> sense;      // written to the start of SenseBuffer (at most 32)
         std::vector<uint8_t> dataIn;     // for DataIn 1: copied to DataBuffer, at most
                                          // DataTransferLength bytes
+
+        Answer& Status(uint8_t status) { scsiStatus = status; return *this; }
+        Answer& Sense(std::vector<uint8_t> bytes) { sense = std::move(bytes); return *this; }
+        Answer& Data(std::vector<uint8_t> bytes) { dataIn = std::move(bytes); return *this; }
+        Answer& Fails(uint32_t error) { carriedOut = false; systemError = error; return *this; }
     };
 
     struct OpenCall {
