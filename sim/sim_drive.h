@@ -2,6 +2,7 @@
 // updatable firmware does, and records every command it receives.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -32,6 +33,7 @@ struct LoggedCommand {
 };
 
 struct DriveDescription;  // sim/description.h
+struct DriveState;        // sim/drive_state.h
 
 class Drive {
 public:
@@ -47,10 +49,21 @@ public:
     // The INQUIRY revision the drive reports now (changes after a successful flash).
     std::string Revision() const;
 
+    // The version the secondary image buffer 0x84 reports now (7 bytes).
+    std::string SecondaryVersion() const;
+    // The secondary image area as last committed with buffer id 0x82 (empty before).
+    std::vector<uint8_t> CommittedSecondaryImage() const;
+    // Completed flash programmings.
+    uint32_t FlashCount() const;
+    // `length` bytes of the vendor memory that 0xF5 reads and 0xF0 writes.
+    std::vector<uint8_t> VendorMemory(uint32_t address, uint32_t length) const;
+    // Moves the drive's own clock forward, so that tests can let the programming time
+    // pass without waiting for it.
+    void AdvanceClock(std::chrono::milliseconds step);
+
 private:
-    struct State;
     mutable std::mutex mutex_;
-    std::unique_ptr<State> state_;
+    std::unique_ptr<DriveState> state_;
 };
 
 // The drives of the description file named by ZVFIRM_SIMULATE, loaded once per process;
