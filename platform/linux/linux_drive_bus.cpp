@@ -1,27 +1,18 @@
 #include "platform/linux/linux_platform.h"
+#include "platform/linux/simulated_drive_bus.h"
+#include "platform/linux/sysfs_drive_bus.h"
+#include "sim/sim_drive.h"
 
 namespace platform::linux_os {
 
-namespace {
-
-// Placeholder until the sysfs drive-letter map and SG_IO land: no drive letters at all.
-class NoDrives final : public DriveBus {
-public:
-    uint32_t DriveType(char) override { return kDriveNoRootDir; }
-    DriveHandle Open(char, bool) override { return kInvalidDrive; }
-    bool QueryAlignmentMask(DriveHandle, uint32_t*) override { return false; }
-    bool Send(DriveHandle, PassThroughBlock&, uint32_t* systemError) override {
-        *systemError = kErrorIoDevice;
-        return false;
-    }
-    void Close(DriveHandle) override {}
-};
-
-}  // namespace
-
+// Simulated drives, when asked for, take the place of the real ones entirely.
 DriveBus& LinuxDrives() {
-    static NoDrives drives;
-    return drives;
+    if (sim::SimulationRequested()) {
+        static SimulatedDriveBus simulated(sim::AttachedDrives());
+        return simulated;
+    }
+    static SysfsDriveBus real("/sys", "/dev");
+    return real;
 }
 
 }  // namespace platform::linux_os

@@ -1,0 +1,42 @@
+// The drive bus when simulated drives are attached (ZVFIRM_SIMULATE): the drives of the
+// description, in order, are D:, E:, ... and commands go straight to their models.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/pass_through.h"
+#include "sim/sim_drive.h"
+
+namespace platform::linux_os {
+
+class SimulatedDriveBus final : public DriveBus {
+public:
+    // The alignment the simulated adapter asks for, so that outgoing copies are aligned.
+    static constexpr uint32_t kAlignmentMask = 3;
+
+    explicit SimulatedDriveBus(std::vector<std::shared_ptr<sim::Drive>> drives);
+
+    uint32_t DriveType(char letter) override;
+    DriveHandle Open(char letter, bool readWrite) override;
+    bool QueryAlignmentMask(DriveHandle handle, uint32_t* mask) override;
+    // A time-out fails the request with 121; a drive that has vanished fails it with 21
+    // (device not ready) and opens no more.
+    bool Send(DriveHandle handle, PassThroughBlock& block, uint32_t* systemError) override;
+    void Close(DriveHandle handle) override;
+
+private:
+    struct Attached {
+        std::shared_ptr<sim::Drive> drive;
+        bool vanished = false;
+    };
+
+    std::mutex mutex_;
+    std::vector<Attached> drives_;
+    std::map<DriveHandle, size_t> openDrives_;  // handle -> index in drives_
+    DriveHandle nextHandle_ = 1;
+};
+
+}  // namespace platform::linux_os

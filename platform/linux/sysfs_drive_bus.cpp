@@ -1,0 +1,64 @@
+#include "platform/linux/sysfs_drive_bus.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/linux/drive_letters.h"
+#include "platform/linux/sg_io_request.h"
+
+namespace platform::linux_os {
+
+SysfsDriveBus::SysfsDriveBus(std::string sysfsRoot, std::string deviceDir)
+    : sysfsRoot_(std::move(sysfsRoot)), deviceDir_(std::move(deviceDir)) {}
+
+const OpticalDrive* SysfsDriveBus::DriveFor(char letter) {
+    std::call_once(scanned_, [this] {
+        drives_ = FindOpticalDrives(sysfsRoot_, deviceDir_);
+        if (drives_.size() > kMaxLetteredDrives) drives_.resize(kMaxLetteredDrives);
+    });
+    const int index = DriveIndexForLetter(letter);
+    if (index < 0 || static_cast<size_t>(index) >= drives_.size()) return nullptr;
+    return &drives_[static_cast<size_t>(index)];
+}
+
+uint32_t SysfsDriveBus::DriveType(char letter) {
+    return DriveFor(letter) != nullptr ? kDriveCdrom : kDriveNoRootDir;
+}
+
+DriveHandle SysfsDriveBus::Open(char letter, bool readWrite) {
+    const OpticalDrive* drive = DriveFor(letter);
+    if (drive == nullptr) return kInvalidDrive;
+    // Non-blocking, so that a block node opens without a medium; SG_IO itself still
+    // waits for the command to end.
+    const int access = readWrite ? O_RDWR : O_RDONLY;
+    const int descriptor = open(drive->devicePath.c_str(), access | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) return kInvalidDrive;
+    std::lock_guard<std::mutex> lock(mutex_);
+    openBlockNames_[descriptor] = drive->blockName;
+    return descriptor;
+}
+
+bool SysfsDriveBus::QueryAlignmentMask(DriveHandle handle, uint32_t* mask) {
+    std::string blockName;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto open = openBlockNames_.find(handle);
+        if (open == openBlockNames_.end()) return false;
+        blockName = open->second;
+    }
+    return ReadDmaAlignment(sysfsRoot_, blockName, mask);
+}
+
+bool SysfsDriveBus::Send(DriveHandle handle, PassThroughBlock& block, uint32_t* systemError) {
+    return SendSgIo(handle, block, systemError);
+}
+
+void SysfsDriveBus::Close(DriveHandle handle) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (openBlockNames_.erase(handle) == 0) return;
+    }
+    close(handle);
+}
+
+}  // namespace platform::linux_os

@@ -1,0 +1,38 @@
+// The drive bus of a real system: optical drives from sysfs, commands through SG_IO.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/linux/sysfs_optical_drives.h"
+#include "platform/pass_through.h"
+
+namespace platform::linux_os {
+
+class SysfsDriveBus final : public DriveBus {
+public:
+    // The drives are read from <sysfsRoot>/class/block once, at the first call, and the
+    // letters stay the same for the run; device nodes are opened under `deviceDir`.
+    SysfsDriveBus(std::string sysfsRoot, std::string deviceDir);
+
+    uint32_t DriveType(char letter) override;
+    DriveHandle Open(char letter, bool readWrite) override;
+    bool QueryAlignmentMask(DriveHandle handle, uint32_t* mask) override;
+    bool Send(DriveHandle handle, PassThroughBlock& block, uint32_t* systemError) override;
+    void Close(DriveHandle handle) override;
+
+private:
+    // The drive a letter names, or null.
+    const OpticalDrive* DriveFor(char letter);
+
+    const std::string sysfsRoot_;
+    const std::string deviceDir_;
+    std::once_flag scanned_;
+    std::vector<OpticalDrive> drives_;
+    std::mutex mutex_;
+    std::map<DriveHandle, std::string> openBlockNames_;  // handle -> "srN"
+};
+
+}  // namespace platform::linux_os
