@@ -1,4 +1,7 @@
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -29,26 +32,42 @@ public:
     void Signal() override { SignalNativeEvent(fd_); }
 
     bool Wait(uint32_t timeoutMs) override {
+        using Steady = std::chrono::steady_clock;
+        const bool infinite = timeoutMs == kWaitInfinite;
+        const Steady::time_point deadline = Steady::now() + std::chrono::milliseconds(timeoutMs);
         pollfd waiting{fd_, POLLIN, 0};
-        const int pollTimeout = timeoutMs == kWaitInfinite ? -1 : static_cast<int>(std::min<uint32_t>(timeoutMs, INT32_MAX));
         for (;;) {
+            int pollTimeout = -1;
+            if (!infinite) {
+                // Recomputed on every round so that interruptions do not stretch the wait.
+                const auto left =
+                    std::chrono::ceil<std::chrono::milliseconds>(deadline - Steady::now());
+                pollTimeout = static_cast<int>(std::clamp<int64_t>(left.count(), 0, INT32_MAX));
+            }
             const int ready = poll(&waiting, 1, pollTimeout);
-            if (ready < 0 && errno == EINTR) continue;
-            if (ready <= 0) return false;
-            Reset();
-            return true;
+            if (ready < 0 && errno != EINTR) return false;
+            // Another waiter may take the signal between poll and read: only the waiter
+            // whose read empties the counter is released; the others wait on.
+            if (ready > 0 && TakeSignal()) return true;
+            if (ready == 0) return false;
         }
     }
 
-    void Reset() override {
-        uint64_t count;
-        while (read(fd_, &count, sizeof count) < 0 && errno == EINTR) {
-        }
-    }
+    void Reset() override { TakeSignal(); }
 
     intptr_t NativeHandle() const override { return fd_; }
 
 private:
+    // Empties the counter; true when it held a signal.
+    bool TakeSignal() {
+        uint64_t count = 0;
+        ssize_t got;
+        do {
+            got = read(fd_, &count, sizeof count);
+        } while (got < 0 && errno == EINTR);
+        return got == static_cast<ssize_t>(sizeof count);
+    }
+
     int fd_;
 };
 

@@ -1,0 +1,38 @@
+// zvfirm: the Qt application around the start-up sequence.
+#include <clocale>
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+#include "app/firmware_updater_app.h"
+#include "app/program_stages.h"
+#include "config/program_values.h"
+#include "platform/platform.h"
+#include "ui/qt_message_boxes.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    // QApplication sets the whole C locale from the environment. Version strings are read
+    // with "%f", which in a German locale would stop at the '.' of "1.04": keep numbers in
+    // the C locale and leave the other categories to the user's locale.
+    std::setlocale(LC_NUMERIC, "C");
+
+    // Qt's own translation gives the Japanese labels of the Yes/No buttons; the program's
+    // texts choose their language themselves.
+    QTranslator qtTranslations;
+    if (platform::Platform().System->UserDefaultLcid() == kLcidJapanese &&
+        qtTranslations.load(QStringLiteral("qtbase_ja"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslations);
+
+    ui::QtMessageBoxes messageBoxes;
+    platform::Platform().Messages = &messageBoxes;
+
+    ProgramStages stages;
+    CFirmwareUpdaterApp app(stages);
+    app.InitInstance();
+
+    platform::Platform().Messages = nullptr;
+    return 0;
+}
