@@ -165,6 +165,8 @@ TEST_P(CommandTest, ReturnsTheTransportResultUnchanged) {
     EXPECT_EQ(bus_.Requests().size(), 2u);
 }
 
+void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
+
 std::string CaseName(const testing::TestParamInfo<CommandCase>& caseInfo) {
     return caseInfo.param.name;
 }

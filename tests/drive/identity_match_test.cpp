@@ -44,6 +44,8 @@ const MatchCase kCases[] = {
     {"NonMatchingPrefixThenMatchingTail", "XZORVTECH;", false},
 };
 
+void PrintTo(const MatchCase& c, std::ostream* os) { *os << c.name; }
+
 std::string CaseName(const testing::TestParamInfo<MatchCase>& caseInfo) {
     return caseInfo.param.name;
 }
