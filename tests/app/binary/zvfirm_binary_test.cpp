@@ -1,0 +1,229 @@
+// The real zvfirm program, started in a folder of its own with message boxes written to a
+// file (ZVFIRM_MESSAGE_LOG) instead of being shown, and with simulated drives only.
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kZvfirm = ZVFIRM_BINARY;
+
+std::string ReadWhole(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+void WriteWhole(const fs::path& path, const std::string& bytes) {
+    std::ofstream file(path, std::ios::binary);
+    file << bytes;
+}
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+    bool boxesShown = false;  // the message log exists
+    std::string boxes;
+};
+
+class ZvfirmBinary : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "zvfirm-binary-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+        package_ = folder_ / "package";
+        fs::create_directory(package_);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+
+    // Starts `program` in the package folder with a clean environment plus `extra`.
+    Outcome Start(const fs::path& program, const std::vector<std::string>& extra) {
+        const fs::path log = folder_ / "boxes.log";
+        const fs::path out = folder_ / "stdout";
+        const fs::path err = folder_ / "stderr";
+        fs::remove(log);
+        std::vector<std::string> environment{
+            "PATH=/usr/bin:/bin", "QT_QPA_PLATFORM=offscreen", "ZVFIRM_MESSAGE_LOG=" + log.string(),
+            "TMPDIR=" + folder_.string(), "XDG_RUNTIME_DIR=" + folder_.string()};
+        environment.insert(environment.end(), extra.begin(), extra.end());
+        std::vector<char*> envp;
+        for (std::string& entry : environment) envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        std::string path = program.string();
+        char* argv[] = {path.data(), nullptr};
+
+        const pid_t child = fork();
+        if (child == 0) {
+            const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (outFd < 0 || errFd < 0 || chdir(package_.c_str()) != 0) _exit(126);
+            dup2(outFd, 1);
+            dup2(errFd, 2);
+            execve(path.c_str(), argv, envp.data());
+            _exit(127);
+        }
+        Outcome run;
+        if (child < 0) {
+            ADD_FAILURE() << "fork failed";
+            return run;
+        }
+        // A box shown for real would wait for a click for ever: give up after a generous
+        // while instead of hanging the test run.
+        int status = 0;
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (waitpid(child, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > giveUp) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+                ADD_FAILURE() << "zvfirm did not end";
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = ReadWhole(out);
+        run.err = ReadWhole(err);
+        run.boxesShown = fs::exists(log);
+        if (run.boxesShown) run.boxes = ReadWhole(log);
+        return run;
+    }
+
+    Outcome Start(const std::vector<std::string>& extra) { return Start(kZvfirm, extra); }
+
+    // One error box as the program logs it.
+    static std::string ErrorBox(const std::string& text) {
+        return "[Error - Upgrade Program] icon=stop buttons=ok answer=1\n" + text + "\n\n";
+    }
+
+    // A package whose configuration names the drive identity and a 16 KiB image.
+    void WritePackage(size_t imageBytes, const std::string& options = "") {
+        WriteWhole(package_ / "zvfirm.INI",
+                   "[UPGRADEINFORMATION]\r\n"
+                   "INQUIRY=ZORVANT CD-RW   TEST1234;\r\n"
+                   "VERSION=1.01\r\n"
+                   "FIRMWAREFILENAME=FW.BIN\r\n"
+                   "FIRMWAREFILESIZE=16384\r\n"
+                   "[OPTION]\r\n" +
+                       options);
+        WriteWhole(package_ / "FW.BIN", std::string(imageBytes, '\0'));
+    }
+
+    // A simulated drive; nothing real is touched while it is attached.
+    std::string SimulatedDrive(const std::string& product) {
+        const fs::path description = folder_ / "drive.sim";
+        WriteWhole(description, "[drive]\nvendor = ZORVANT\nproduct = \"" + product +
+                                    "\"\nrevision = 1.00\n");
+        return "ZVFIRM_SIMULATE=" + description.string();
+    }
+
+    fs::path folder_;
+    fs::path package_;
+};
+
+TEST_F(ZvfirmBinary, EmptyFolderReportsTheMissingConfigurationInTheUsersLanguage) {
+    struct Case {
+        const char* locale;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"LANG=C", "INI file not found. (Code 1)"},
+        {"LANG=de_DE.UTF-8", "INI file not found. (Code 1)"},
+        {"LANG=ja_JP.UTF-8", "INIファイルが見つかりません。(Code 1)"},
+        {"LC_ALL=ja_JP.UTF-8", "INIファイルが見つかりません。(Code 1)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.locale);
+        const Outcome run = Start({c.locale});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.boxes, ErrorBox(c.text));
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+TEST_F(ZvfirmBinary, ShortImageIsAReadingFailure) {
+    WritePackage(16383);
+    const Outcome run = Start({"LANG=en_US.UTF-8"});
+    EXPECT_EQ(run.boxes, ErrorBox("Firmware file reading failure. (Code 12)"));
+    EXPECT_EQ(run.out, "");
+}
+
+TEST_F(ZvfirmBinary, NoMatchingDriveEndsWithNoDriveFound) {
+    WritePackage(16384);
+    const Outcome run = Start({"LANG=ja_JP.UTF-8", SimulatedDrive("DVD-RW  OTHER   ")});
+    EXPECT_EQ(run.boxes, ErrorBox("ドライブが見つかりません。"));
+    EXPECT_EQ(run.out, "");
+}
+
+// The main dialog is not part of this build: the program lists what it found and says where
+// it stops.
+TEST_F(ZvfirmBinary, DiscoveredDrivesAreListedOnBothTransports) {
+    struct Case {
+        const char* name;
+        const char* options;
+    };
+    const Case cases[] = {
+        {"pass-through", ""},
+        {"ASPI", "USE SCSIPASSTHROUGHINTERFACE ON WINNT=NO\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WritePackage(16384, c.options);
+        const Outcome run = Start({"LANG=C", SimulatedDrive("CD-RW   TEST1234")});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_FALSE(run.boxesShown) << run.boxes;
+        EXPECT_NE(run.out.find("ZORVANT CD-RW   TEST1234 1.00"), std::string::npos) << run.out;
+        EXPECT_NE(run.err.find("zvfirm: the main dialog is not built yet; stopping here."),
+                  std::string::npos)
+            << run.err;
+    }
+}
+
+TEST_F(ZvfirmBinary, CautionStopsAtTheNoticeDialogBeforeAnyDrive) {
+    WritePackage(16384, "USE CDR CAUTION=YES\r\n");
+    const Outcome run = Start({"LANG=C", SimulatedDrive("CD-RW   TEST1234")});
+    EXPECT_FALSE(run.boxesShown) << run.boxes;
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("zvfirm: the notice dialog is not built yet; stopping here."),
+              std::string::npos)
+        << run.err;
+}
+
+// Waits the real 8 seconds of the restart copy.
+TEST_F(ZvfirmBinary, RestartCopyReadsNoConfiguration) {
+    // Every configuration it could read is broken, so reading one would show a box.
+    WriteWhole(package_ / "REB_0001.INI", "");
+    WriteWhole(package_ / "zorvfirm.ini", "");
+    const fs::path copy = package_ / "REB_0001";
+    fs::copy_file(kZvfirm, copy);
+    fs::permissions(copy, fs::perms::owner_all);
+
+    const Outcome run = Start(copy, {"LANG=C"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_FALSE(run.boxesShown) << run.boxes;
+    EXPECT_NE(run.err.find("zvfirm: restarting the computer is not built yet; nothing was restarted."),
+              std::string::npos)
+        << run.err;
+}
+
+}  // namespace
