@@ -1,14 +1,17 @@
-// Every command's block, length, direction and transfer as the pass-through request shows
-// them, and its result as the transport reported it.
+// Every command's block, length, direction and transfer as each transport hands them on,
+// and its result as the transport reported it.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
+#include <tuple>
 #include <numeric>
 #include <vector>
 
 #include "drive/commands.h"
 #include "platform/platform.h"
 #include "platform/substitute/scripted_drive_bus.h"
+#include "fake_aspi_manager.h"
 #include "program_state.h"
 
 namespace {
@@ -94,29 +97,77 @@ const std::vector<CommandCase>& Cases() {
     return cases;
 }
 
-class CommandTest : public testing::TestWithParam<CommandCase> {
+enum class Transport { PassThrough, Aspi };
+
+// What reached the transport's lower end, whichever it was.
+struct Sent {
+    std::vector<uint8_t> cdb;
+    uint8_t direction;  // as a pass-through DataIn value
+    uint32_t transferLength;
+    std::vector<uint8_t> dataOut;
+};
+
+class CommandTest : public testing::TestWithParam<std::tuple<CommandCase, Transport>> {
 protected:
+    const CommandCase& Case() const { return std::get<0>(GetParam()); }
+    bool Aspi() const { return std::get<1>(GetParam()) == Transport::Aspi; }
+
     void SetUp() override {
-        drive_test::ResetProgramState(1);
-        Config.MelcoInquiry = GetParam().melcoInquiry;
-        bus_.SetDrive('E', {});
-        entry_.DriveLetter[0] = 'E';
-        entry_.Atapi = GetParam().atapi;
+        drive_test::ResetProgramState(Aspi() ? 0 : 1);
+        Config.MelcoInquiry = Case().melcoInquiry;
+        entry_.Atapi = Case().atapi;
         outgoing_.resize(kLargestTransfer);
         std::iota(outgoing_.begin(), outgoing_.end(), uint8_t{1});
         driveData_.resize(kLargestTransfer);
         std::iota(driveData_.begin(), driveData_.end(), uint8_t{0x80});
         incoming_.assign(kLargestTransfer, 0);
+
+        if (Aspi()) {
+            entry_.HaId = 1;
+            entry_.Target = 3;
+            entry_.AlignMask = 3;
+            aspi_.adapters.resize(2);
+            aspi_.adapters[1].targets[3].dataIn = driveData_;
+            fakeAspi_.emplace(aspi_);
+            ASSERT_TRUE(fakeAspi_->Opened());
+        } else {
+            entry_.DriveLetter[0] = 'E';
+            bus_.SetDrive('E', {});
+            bus_.DefaultAnswer.dataIn = driveData_;
+        }
     }
 
     ScsiResult Send() {
         platform::Services services = platform::Platform();
         services.Drives = &bus_;
         platform::ScopedServices scoped(services);
-        return GetParam().send(entry_, incoming_.data(), outgoing_.data());
+        return Case().send(entry_, incoming_.data(), outgoing_.data());
+    }
+
+    size_t SentCount() const { return Aspi() ? aspi_.executed.size() : bus_.Requests().size(); }
+
+    Sent LastSent() const {
+        if (!Aspi()) {
+            const auto& request = bus_.Requests().back();
+            EXPECT_EQ(request.sptd.CdbLength, request.cdb.size());
+            return {request.cdb, request.sptd.DataIn, request.sptd.DataTransferLength,
+                    request.dataOut};
+        }
+        const SRB_ExecSCSICmd& srb = aspi_.executed.back().request;
+        EXPECT_EQ(srb.SRB_HaId, 1);
+        EXPECT_EQ(srb.SRB_Target, 3);
+        EXPECT_TRUE(srb.SRB_Flags & SRB_EVENT_NOTIFY);
+        const uint8_t direction = srb.SRB_Flags & (SRB_DIR_IN | SRB_DIR_OUT);
+        return {std::vector<uint8_t>(srb.CDBByte, srb.CDBByte + srb.SRB_CDBLen),
+                direction == SRB_DIR_IN    ? platform::kDataIn
+                : direction == SRB_DIR_OUT ? platform::kDataOut
+                                           : platform::kDataUnspecified,
+                srb.SRB_BufLen, aspi_.executed.back().dataOut};
     }
 
     ScriptedDriveBus bus_;
+    drive_test::FakeAspiManager aspi_;
+    std::optional<drive_test::ScopedFakeAspi> fakeAspi_;
     DriveEntry entry_{};
     std::vector<uint8_t> outgoing_;
     std::vector<uint8_t> driveData_;
@@ -124,21 +175,19 @@ protected:
 };
 
 TEST_P(CommandTest, SendsItsBlockDirectionAndTransfer) {
-    const CommandCase& c = GetParam();
-    bus_.DefaultAnswer.dataIn = driveData_;
+    const CommandCase& c = Case();
     const std::vector<uint8_t> outgoingBefore = outgoing_;
 
     EXPECT_EQ(Send(), kScsiOk);
 
-    ASSERT_EQ(bus_.Requests().size(), 1u);
-    const auto& request = bus_.Requests()[0];
-    EXPECT_EQ(request.cdb, c.cdb);
-    EXPECT_EQ(request.sptd.CdbLength, c.cdb.size());
-    EXPECT_EQ(request.sptd.DataIn, c.dataIn);
-    EXPECT_EQ(request.sptd.DataTransferLength, c.transferLength);
+    ASSERT_EQ(SentCount(), 1u);
+    const Sent sent = LastSent();
+    EXPECT_EQ(sent.cdb, c.cdb);
+    EXPECT_EQ(sent.direction, c.dataIn);
+    EXPECT_EQ(sent.transferLength, c.transferLength);
     if (c.dataIn == platform::kDataOut) {
         // The drive gets the caller's bytes, and the caller's buffer is left alone.
-        EXPECT_EQ(request.dataOut,
+        EXPECT_EQ(sent.dataOut,
                   std::vector<uint8_t>(outgoing_.begin(), outgoing_.begin() + c.transferLength));
         EXPECT_EQ(outgoing_, outgoingBefore);
     }
@@ -151,26 +200,38 @@ TEST_P(CommandTest, SendsItsBlockDirectionAndTransfer) {
 }
 
 TEST_P(CommandTest, ReturnsTheTransportResultUnchanged) {
-    ScriptedDriveBus::Answer checkCondition;
-    checkCondition.scsiStatus = 2;
-    checkCondition.sense = {0x70, 0, 0x05, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x24};
-    bus_.QueueAnswer(checkCondition);
-    EXPECT_EQ(Send(), kScsiTargetError);
-    ScriptedDriveBus::Answer failed;
-    failed.carriedOut = false;
-    failed.systemError = platform::kErrorSemTimeout;
-    bus_.QueueAnswer(failed);
-    EXPECT_EQ(Send(), kScsiSystemError);
+    if (Aspi()) {
+        aspi_.queuedOutcomes.push_back({.status = SS_ERR, .haStat = 0, .targStat = 2, .senseKey = 5});
+        EXPECT_EQ(Send(), kScsiTargetError);
+        aspi_.queuedOutcomes.push_back(
+            {.status = SS_ERR, .haStat = HASTAT_SEL_TO, .targStat = 0, .senseKey = 0});
+        EXPECT_EQ(Send(), kScsiAdapterError);
+    } else {
+        ScriptedDriveBus::Answer checkCondition;
+        checkCondition.scsiStatus = 2;
+        checkCondition.sense = {0x70, 0, 0x05, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x24};
+        bus_.QueueAnswer(checkCondition);
+        EXPECT_EQ(Send(), kScsiTargetError);
+        ScriptedDriveBus::Answer failed;
+        failed.carriedOut = false;
+        failed.systemError = platform::kErrorSemTimeout;
+        bus_.QueueAnswer(failed);
+        EXPECT_EQ(Send(), kScsiSystemError);
+    }
     // Nothing is retried: one request per call.
-    EXPECT_EQ(bus_.Requests().size(), 2u);
+    EXPECT_EQ(SentCount(), 2u);
 }
 
 void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
 
-std::string CaseName(const testing::TestParamInfo<CommandCase>& caseInfo) {
-    return caseInfo.param.name;
+std::string CaseName(const testing::TestParamInfo<std::tuple<CommandCase, Transport>>& caseInfo) {
+    return std::string(std::get<0>(caseInfo.param).name) +
+           (std::get<1>(caseInfo.param) == Transport::Aspi ? "_Aspi" : "_PassThrough");
 }
 
-INSTANTIATE_TEST_SUITE_P(AllCommands, CommandTest, testing::ValuesIn(Cases()), CaseName);
+INSTANTIATE_TEST_SUITE_P(AllCommands, CommandTest,
+                         testing::Combine(testing::ValuesIn(Cases()),
+                                          testing::Values(Transport::PassThrough, Transport::Aspi)),
+                         CaseName);
 
 }  // namespace
