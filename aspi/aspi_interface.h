@@ -13,6 +13,7 @@ extern "C" {
 #define SC_HA_INQUIRY 0x00
 #define SC_GET_DEV_TYPE 0x01
 #define SC_EXEC_SCSI_CMD 0x02
+#define SC_ABORT_SRB 0x03
 
 // Request flags.
 #define SRB_DIR_IN 0x08
@@ -31,6 +32,7 @@ extern "C" {
 #define SS_INVALID_SRB 0xE0
 #define SS_BUFFER_ALIGN 0xE1
 #define SS_ILLEGAL_MODE 0xE2
+#define SS_SECURITY_VIOLATION 0xE2  // the later name of the same code
 #define SS_NO_ASPI 0xE3
 #define SS_FAILED_INIT 0xE4
 #define SS_ASPI_IS_BUSY 0xE5
@@ -99,6 +101,19 @@ struct SRB_ExecSCSICmd {
     uint8_t SRB_Rsvd2[20];
     uint8_t CDBByte[16];
     uint8_t SenseArea[SENSE_LEN + 2];
+};
+
+// Asks the manager to give up an execute request that is still pending. When the request
+// is given up, its SRB_Status becomes SS_ABORTED and the manager no longer touches it, its
+// data buffer or its event; this request then ends with SS_COMP. When the request has
+// already completed (or is unknown), this request ends with SS_ABORT_FAIL.
+struct SRB_Abort {
+    uint8_t SRB_Cmd;
+    uint8_t SRB_Status;
+    uint8_t SRB_HaId;
+    uint8_t SRB_Flags;
+    uint32_t SRB_Hdr_Rsvd;
+    void* SRB_ToAbort;
 };
 
 #pragma pack(pop)

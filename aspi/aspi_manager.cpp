@@ -1,0 +1,236 @@
+#include "aspi/aspi_manager.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "aspi/status_mapping.h"
+#include "platform/events.h"
+
+namespace aspi {
+
+namespace {
+
+constexpr uint8_t kAdapterScsiId = 7;
+constexpr uint8_t kUnknownDeviceType = 0x1F;
+constexpr char kManagerId[] = "ZVASPI32 LINUX";
+
+// Execute requests are read and completed across threads: the status byte is the one
+// that announces completion, so it is stored last, with release ordering.
+void StoreStatus(SRB_ExecSCSICmd& request, uint8_t status) {
+    std::atomic_ref<uint8_t>(request.SRB_Status).store(status, std::memory_order_release);
+}
+
+void CopyPadded(uint8_t (&field)[16], const std::string& text) {
+    std::memset(field, ' ', sizeof field);
+    std::memcpy(field, text.data(), std::min(text.size(), sizeof field));
+}
+
+}  // namespace
+
+// One execute request in flight. The manager works on its own copies of the command and
+// the data, so that a request the caller has given up (SC_ABORT_SRB) can go on inside the
+// device without touching the caller's memory or event any more.
+struct Manager::Job {
+    std::mutex mutex;
+    bool finished = false;  // results delivered, or given up by the caller
+    SRB_ExecSCSICmd* request = nullptr;
+    uint8_t* callerBuffer = nullptr;
+    DataDirection direction = DataDirection::None;
+    std::vector<uint8_t> data;
+    uint8_t cdb[16] = {};
+    uint8_t cdbLength = 0;
+    uint8_t senseLength = 0;
+    int adapter = 0, target = 0, lun = 0;
+    int event = -1;  // our own duplicate of the caller's event descriptor, or -1
+};
+
+Manager::Manager(std::unique_ptr<Bus> bus) : bus_(std::move(bus)) {}
+
+uint32_t Manager::SupportInfo() const {
+    const int count = std::min(bus_->AdapterCount(), 255);
+    if (count == 0) return static_cast<uint32_t>(SS_NO_ADAPTERS) << 8;
+    return (static_cast<uint32_t>(SS_COMP) << 8) | static_cast<uint32_t>(count);
+}
+
+uint32_t Manager::Send(void* srb) {
+    if (srb == nullptr) return SS_INVALID_SRB;
+    uint8_t* header = static_cast<uint8_t*>(srb);
+    try {
+        switch (header[0]) {
+        case SC_HA_INQUIRY:
+            HostAdapterInquiry(*static_cast<SRB_HAInquiry*>(srb));
+            break;
+        case SC_GET_DEV_TYPE:
+            GetDeviceType(*static_cast<SRB_GDEVBlock*>(srb));
+            break;
+        case SC_EXEC_SCSI_CMD:
+            return Execute(*static_cast<SRB_ExecSCSICmd*>(srb));
+        case SC_ABORT_SRB:
+            Abort(*static_cast<SRB_Abort*>(srb));
+            break;
+        default:
+            header[1] = SS_INVALID_CMD;
+            break;
+        }
+    } catch (...) {
+        // Nothing may leave through the C interface; what can throw here is allocation.
+        header[1] = SS_ASPI_IS_BUSY;
+    }
+    return header[1];
+}
+
+void Manager::HostAdapterInquiry(SRB_HAInquiry& request) const {
+    request.HA_Count = static_cast<uint8_t>(std::min(bus_->AdapterCount(), 255));
+    AdapterInfo info;
+    if (!bus_->Adapter(request.SRB_HaId, &info)) {
+        request.SRB_Status = SS_INVALID_HA;
+        return;
+    }
+    request.HA_SCSI_ID = kAdapterScsiId;
+    CopyPadded(request.HA_ManagerId, kManagerId);
+    CopyPadded(request.HA_Identifier, info.identifier);
+    std::memset(request.HA_Unique, 0, sizeof request.HA_Unique);
+    request.HA_Unique[0] = static_cast<uint8_t>(info.alignMask & 0xFF);
+    request.HA_Unique[1] = static_cast<uint8_t>(info.alignMask >> 8);
+    request.HA_Unique[3] = info.maxTargets == 8 ? 0 : info.maxTargets;
+    for (int i = 0; i < 4; ++i)  // bytes 4..7: the largest transfer, little-endian
+        request.HA_Unique[4 + i] = static_cast<uint8_t>(kMaxTransferLength >> (8 * i));
+    request.SRB_Status = SS_COMP;
+}
+
+void Manager::GetDeviceType(SRB_GDEVBlock& request) const {
+    if (request.SRB_HaId >= bus_->AdapterCount()) {
+        request.SRB_Status = SS_INVALID_HA;
+        return;
+    }
+    uint8_t type = 0;
+    if (!bus_->DeviceType(request.SRB_HaId, request.SRB_Target, request.SRB_Lun, &type)) {
+        request.SRB_DeviceType = kUnknownDeviceType;
+        request.SRB_Status = SS_NO_DEVICE;
+        return;
+    }
+    request.SRB_DeviceType = type;
+    request.SRB_Status = SS_COMP;
+}
+
+uint8_t Manager::Execute(SRB_ExecSCSICmd& request) {
+    request.SRB_HaStat = 0;
+    request.SRB_TargStat = 0;
+    const auto refuse = [&request](uint8_t status) {
+        StoreStatus(request, status);
+        return status;
+    };
+    if (request.SRB_HaId >= bus_->AdapterCount()) return refuse(SS_INVALID_HA);
+    if (!bus_->HasDevice(request.SRB_HaId, request.SRB_Target, request.SRB_Lun))
+        return refuse(SS_NO_DEVICE);
+    const uint8_t directionBits = request.SRB_Flags & (SRB_DIR_IN | SRB_DIR_OUT);
+    if (directionBits == (SRB_DIR_IN | SRB_DIR_OUT)) return refuse(SS_INVALID_SRB);
+    if (request.SRB_CDBLen == 0 || request.SRB_CDBLen > sizeof request.CDBByte)
+        return refuse(SS_INVALID_SRB);
+    const DataDirection direction = directionBits == SRB_DIR_IN    ? DataDirection::In
+                                    : directionBits == SRB_DIR_OUT ? DataDirection::Out
+                                                                   : DataDirection::None;
+    const uint32_t length = direction == DataDirection::None ? 0 : request.SRB_BufLen;
+    if (length > 0 && request.SRB_BufPointer == nullptr) return refuse(SS_INVALID_SRB);
+    if (length > kMaxTransferLength) return refuse(SS_BUFFER_TO_BIG);
+
+    auto job = std::make_shared<Job>();
+    job->request = &request;
+    job->callerBuffer = request.SRB_BufPointer;
+    job->direction = direction;
+    job->data.resize(length);
+    if (direction == DataDirection::Out && length > 0)
+        std::memcpy(job->data.data(), request.SRB_BufPointer, length);
+    std::memcpy(job->cdb, request.CDBByte, request.SRB_CDBLen);
+    job->cdbLength = request.SRB_CDBLen;
+    job->senseLength = std::min<uint8_t>(request.SRB_SenseLen, sizeof request.SenseArea);
+    job->adapter = request.SRB_HaId;
+    job->target = request.SRB_Target;
+    job->lun = request.SRB_Lun;
+    if ((request.SRB_Flags & SRB_EVENT_NOTIFY) != 0) {
+        // The caller closes its descriptor when it stops waiting; ours stays valid (and
+        // names the same event) until the job is over, so a late signal never lands on a
+        // descriptor number that was reused for something else.
+        job->event = fcntl(static_cast<int>(reinterpret_cast<intptr_t>(request.SRB_PostProc)),
+                           F_DUPFD_CLOEXEC, 0);
+        if (job->event < 0) return refuse(SS_ASPI_IS_BUSY);
+    }
+
+    StoreStatus(request, SS_PENDING);
+    {
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        pending_[&request] = job;
+    }
+    try {
+        std::thread([this, job] { Run(job); }).detach();
+    } catch (const std::system_error&) {
+        Forget(job);
+        if (job->event >= 0) close(job->event);
+        return refuse(SS_ASPI_IS_BUSY);
+    }
+    return SS_PENDING;
+}
+
+void Manager::Run(const std::shared_ptr<Job>& job) {
+    const DeviceOutcome outcome =
+        bus_->Execute(job->adapter, job->target, job->lun, job->cdb, job->cdbLength,
+                      job->direction, job->data.data(), static_cast<uint32_t>(job->data.size()));
+    const AspiStatus status = MapDeviceOutcome(outcome, static_cast<uint32_t>(job->data.size()));
+    {
+        std::lock_guard<std::mutex> lock(job->mutex);
+        if (!job->finished) {
+            SRB_ExecSCSICmd& request = *job->request;
+            if (job->direction == DataDirection::In && outcome.transferred > 0)
+                std::memcpy(job->callerBuffer, job->data.data(),
+                            std::min<size_t>(outcome.transferred, job->data.size()));
+            std::memset(request.SenseArea, 0, job->senseLength);
+            std::memcpy(request.SenseArea, outcome.sense.data(),
+                        std::min<size_t>(outcome.sense.size(), job->senseLength));
+            request.SRB_HaStat = status.haStat;
+            request.SRB_TargStat = status.targStat;
+            StoreStatus(request, status.srbStatus);
+            job->finished = true;
+            if (job->event >= 0) platform::SignalNativeEvent(job->event);
+        }
+    }
+    Forget(job);
+    if (job->event >= 0) close(job->event);
+}
+
+void Manager::Abort(SRB_Abort& request) {
+    std::shared_ptr<Job> job;
+    {
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        const auto found = pending_.find(request.SRB_ToAbort);
+        if (found != pending_.end()) job = found->second;
+    }
+    if (job == nullptr) {
+        request.SRB_Status = SS_ABORT_FAIL;
+        return;
+    }
+    std::lock_guard<std::mutex> lock(job->mutex);
+    if (job->finished) {
+        request.SRB_Status = SS_ABORT_FAIL;
+        return;
+    }
+    // The device may still be busy with the command; its outcome is dropped when it comes.
+    job->finished = true;
+    StoreStatus(*job->request, SS_ABORTED);
+    request.SRB_Status = SS_COMP;
+}
+
+void Manager::Forget(const std::shared_ptr<Job>& job) {
+    std::lock_guard<std::mutex> lock(pendingMutex_);
+    const auto found = pending_.find(job->request);
+    if (found != pending_.end() && found->second == job) pending_.erase(found);
+}
+
+}  // namespace aspi

@@ -1,0 +1,102 @@
+// AspiExecute: one command block through the ASPI manager, waited for on an event.
+#include <atomic>
+#include <cstring>
+#include <memory>
+
+#include "platform/platform.h"
+#include "scsi/aligned_buffer.h"
+#include "scsi/aspi_library.h"
+#include "scsi/command_status.h"
+#include "scsi/exec_scsi_command.h"
+
+uint32_t AspiWaitLimitMs = kAspiWaitLimitMs;
+
+namespace {
+
+// The execute request, which is at the same time this transport's outcome record.
+SRB_ExecSCSICmd executeRequest;
+
+constexpr uint8_t kSenseLength = 14;
+constexpr size_t kCallerCdbBytes = 12;
+constexpr uint8_t kHaStatDataOverUnderrun = HASTAT_DO_DU;
+
+// The manager completes the request on a thread of its own and writes the status byte
+// last; reading it with acquire ordering makes the other fields it wrote visible.
+uint8_t LoadStatus() {
+    return std::atomic_ref<uint8_t>(executeRequest.SRB_Status).load(std::memory_order_acquire);
+}
+
+// The request ran out of time: ask the manager to give it up, so that it can no longer
+// write into the data buffer (freed when this call returns), the record or the event.
+// Our manager then reports SS_ABORTED; a manager that cannot abort leaves the request
+// pending, and it is marked aborted here, so the command reads as failed ("SRB aborted.")
+// and never as a success.
+void GiveUp() {
+    SRB_Abort abort{};
+    abort.SRB_Cmd = SC_ABORT_SRB;
+    abort.SRB_HaId = executeRequest.SRB_HaId;
+    abort.SRB_ToAbort = &executeRequest;
+    TheAspiLibrary.SendCommand(&abort);
+    if (LoadStatus() == SS_PENDING)
+        std::atomic_ref<uint8_t>(executeRequest.SRB_Status).store(SS_ABORTED, std::memory_order_relaxed);
+}
+
+ScsiResult ResultOf(const SRB_ExecSCSICmd& request) {
+    ScsiResult result = kScsiOk;
+    if (request.SRB_Status != SS_PENDING && request.SRB_Status != SS_COMP) result = kScsiAspiStatusError;
+    if (request.SRB_HaStat != HASTAT_OK && request.SRB_HaStat != kHaStatDataOverUnderrun)
+        result = kScsiAdapterError;
+    if (request.SRB_TargStat != 0 && request.SenseArea[kSenseKeyByte] != 0) result = kScsiTargetError;
+    return result;
+}
+
+}  // namespace
+
+ScsiResult AspiExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t length,
+                       const uint8_t* cdb, uint8_t cdbLength, uint8_t flags) {
+    CommandStatus = &executeRequest;
+
+    // ATAPI devices take only 12-byte command blocks.
+    if (entry.Atapi == 1) cdbLength = 12;
+
+    std::unique_ptr<platform::Event> event = platform::Platform().Events->CreateAutoResetEvent();
+    if (event == nullptr) return kScsiNoSystemObject;
+
+    uint8_t* data = buffer;
+    uint8_t* outgoingCopy = nullptr;
+    if ((flags & kDirOut) != 0) {
+        outgoingCopy = AllocAligned(length, entry.AlignMask);
+        if (outgoingCopy == nullptr) return kScsiNoMemory;
+        if (length > 0) std::memcpy(outgoingCopy, buffer, length);
+        data = outgoingCopy;
+    }
+
+    std::memset(&executeRequest, 0, sizeof executeRequest);
+    executeRequest.SRB_Cmd = SC_EXEC_SCSI_CMD;
+    executeRequest.SRB_HaId = entry.HaId;
+    executeRequest.SRB_Flags = static_cast<uint8_t>(flags | SRB_EVENT_NOTIFY);
+    executeRequest.SRB_Hdr_Rsvd = 0;
+    executeRequest.SRB_Target = entry.Target;
+    executeRequest.SRB_Lun = entry.Lun;
+    executeRequest.SRB_BufLen = length;
+    executeRequest.SRB_BufPointer = data;
+    executeRequest.SRB_SenseLen = kSenseLength;
+    executeRequest.SRB_CDBLen = cdbLength;
+    executeRequest.SRB_PostProc = reinterpret_cast<void*>(event->NativeHandle());
+    // The caller's block is 12 bytes long; nothing past it is read.
+    std::memcpy(executeRequest.CDBByte, cdb, cdbLength < kCallerCdbBytes ? cdbLength : kCallerCdbBytes);
+
+    if (TheAspiLibrary.SendCommand == nullptr) {
+        executeRequest.SRB_Status = SS_NO_ASPI;
+    } else {
+        TheAspiLibrary.SendCommand(&executeRequest);
+        // A signal that leaves the request pending can only come from a faulty manager;
+        // it is treated like a request that never completes.
+        if (LoadStatus() == SS_PENDING && (!event->Wait(AspiWaitLimitMs) || LoadStatus() == SS_PENDING))
+            GiveUp();
+    }
+
+    const ScsiResult result = ResultOf(executeRequest);
+    FreeAligned(outgoingCopy);
+    return result;
+}
