@@ -7,6 +7,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/build.sh"
 build=${ZVFIRM_BUILD_DIR:-$top/build}
 cd "$top/examples/demo"
+"$build/sim/zvfirm-make-image" "$top/examples/demo/ZV314K.BIN"
 export ZVFIRM_SIMULATE="$top/examples/demo/demo-drive.sim"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display: running under a virtual X server (xvfb-run); nothing will be visible." >&2
