@@ -1,6 +1,8 @@
 // Deciding whether the drive in a working entry is one this package can update.
 #pragma once
 
+#include <cstdint>
+
 #include "scsi/drive_entry.h"
 
 // Formats the entry's display text from its INQUIRY data (40 bytes).
