@@ -257,7 +257,14 @@ INSTANTIATE_TEST_SUITE_P(
         TransportCase{platform::kPlatformWin32Nt, 4, 1, 1, 0},
         TransportCase{platform::kPlatformWin32Nt, 5, 0, 2, 1},
         TransportCase{platform::kPlatformWin32Nt, 10, 0, 2, 1},
-        TransportCase{platform::kPlatformWin32Nt, 10, 1, 2, 0}));
+        TransportCase{platform::kPlatformWin32Nt, 10, 1, 2, 0},
+        // Only exactly 1 turns the pass-through interface off.
+        TransportCase{platform::kPlatformWin32Nt, 10, 2, 2, 1}),
+    [](const auto& param) {
+        return "Platform" + std::to_string(param.param.platformId) + "Major" +
+               std::to_string(param.param.major) + "NoPassThrough" +
+               std::to_string(param.param.noPassThrough);
+    });
 
 // ---- Notice dialog ------------------------------------------------------------------------
 

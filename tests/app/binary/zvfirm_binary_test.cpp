@@ -192,7 +192,8 @@ TEST_F(ZvfirmBinary, DiscoveredDrivesAreListedOnBothTransports) {
         const Outcome run = Start({"LANG=C", SimulatedDrive("CD-RW   TEST1234")});
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_FALSE(run.boxesShown) << run.boxes;
-        EXPECT_NE(run.out.find("ZORVANT CD-RW   TEST1234 1.00"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("ZORVANT CD-RW   TEST1234 1.00"), std::string::npos)
+            << run.out << run.err;
         EXPECT_NE(run.err.find("zvfirm: the main dialog is not built yet; stopping here."),
                   std::string::npos)
             << run.err;
