@@ -8,6 +8,8 @@
 
 // WRITE BUFFER carries offsets and lengths in 24 bits, so no image can be larger.
 constexpr uint32_t kMaxImageSize = 0x1000000;
+// The largest chunk one WRITE BUFFER block can carry (24-bit length).
+constexpr uint32_t kMaxChunkSize = 0xFFFFFF;
 constexpr uint32_t kEpsDefaultSize = 0x10000;
 // Piece size for reading image files.
 constexpr uint32_t kImageReadPiece = 1024;

@@ -19,9 +19,12 @@ uint8_t LoadMainImage(UpdateConfig& config) {
     if (config.FirmwareSize == 0) return kConfigNoFirmwareSize;
 
     // The update sends FirmwareSize / BufferSize whole chunks: a chunk size of 0 cannot
-    // divide, and an image smaller than one chunk would send nothing at all. Tested once
+    // divide, an image smaller than one chunk would send nothing at all, and a chunk of
+    // 16 MiB or more does not fit the 24-bit length of a WRITE BUFFER block. Tested once
     // the image size is settled, before anything is allocated or opened.
-    if (config.BufferSize == 0 || config.FirmwareSize < config.BufferSize) return kConfigBadChunkSize;
+    if (config.BufferSize == 0 || config.FirmwareSize < config.BufferSize ||
+        config.BufferSize > kMaxChunkSize)
+        return kConfigBadChunkSize;
 
     // A size beyond what WRITE BUFFER can address (for example a negative number read as
     // a huge unsigned one) is refused rather than allocated and zero-filled.

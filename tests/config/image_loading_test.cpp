@@ -115,6 +115,8 @@ const ImageCase kImageCases[] = {
     {"image smaller than one chunk", Ini("FIRMWAREFILESIZE=4096\n"), kImage, "", kConfigBadChunkSize, {"FW.BIN"}},
     {"default image smaller than a huge chunk", Ini("BUFFERSIZE=-1\n", "USE CDR CAUTION=YES\n"), kImage, "",
      kConfigBadChunkSize, {"FW.BIN"}},
+    {"chunk of 16 MiB, beyond a 24-bit length", Ini("FIRMWAREFILESIZE=16777216\nBUFFERSIZE=16777216\n"), kImage,
+     "", kConfigBadChunkSize, {"FW.BIN"}},
     {"image of exactly one chunk", Ini("FIRMWAREFILESIZE=8192\n"), kImage, "", kConfigOk, {}},
     {"negative image size", Ini("FIRMWAREFILESIZE=-1\n"), kImage, "", kConfigNoMemory, {"FW.BIN"}},
     {"image one byte above 16 MiB", Ini("FIRMWAREFILESIZE=16777217\n"), kImage, "", kConfigNoMemory, {"FW.BIN"}},
