@@ -52,10 +52,11 @@ struct Manager::Job {
     int event = -1;  // our own duplicate of the caller's event descriptor, or -1
 };
 
-Manager::Manager(std::unique_ptr<Bus> bus) : bus_(std::move(bus)) {}
+Manager::Manager(std::unique_ptr<Bus> bus)
+    : shared_(std::make_shared<Shared>(std::move(bus))), bus_(*shared_->bus) {}
 
 uint32_t Manager::SupportInfo() const {
-    const int count = std::min(bus_->AdapterCount(), 255);
+    const int count = std::min(bus_.AdapterCount(), 255);
     if (count == 0) return static_cast<uint32_t>(SS_NO_ADAPTERS) << 8;
     return (static_cast<uint32_t>(SS_COMP) << 8) | static_cast<uint32_t>(count);
 }
@@ -88,9 +89,9 @@ uint32_t Manager::Send(void* srb) {
 }
 
 void Manager::HostAdapterInquiry(SRB_HAInquiry& request) const {
-    request.HA_Count = static_cast<uint8_t>(std::min(bus_->AdapterCount(), 255));
+    request.HA_Count = static_cast<uint8_t>(std::min(bus_.AdapterCount(), 255));
     AdapterInfo info;
-    if (!bus_->Adapter(request.SRB_HaId, &info)) {
+    if (!bus_.Adapter(request.SRB_HaId, &info)) {
         request.SRB_Status = SS_INVALID_HA;
         return;
     }
@@ -107,12 +108,12 @@ void Manager::HostAdapterInquiry(SRB_HAInquiry& request) const {
 }
 
 void Manager::GetDeviceType(SRB_GDEVBlock& request) const {
-    if (request.SRB_HaId >= bus_->AdapterCount()) {
+    if (request.SRB_HaId >= bus_.AdapterCount()) {
         request.SRB_Status = SS_INVALID_HA;
         return;
     }
     uint8_t type = 0;
-    if (!bus_->DeviceType(request.SRB_HaId, request.SRB_Target, request.SRB_Lun, &type)) {
+    if (!bus_.DeviceType(request.SRB_HaId, request.SRB_Target, request.SRB_Lun, &type)) {
         request.SRB_DeviceType = kUnknownDeviceType;
         request.SRB_Status = SS_NO_DEVICE;
         return;
@@ -128,8 +129,8 @@ uint8_t Manager::Execute(SRB_ExecSCSICmd& request) {
         StoreStatus(request, status);
         return status;
     };
-    if (request.SRB_HaId >= bus_->AdapterCount()) return refuse(SS_INVALID_HA);
-    if (!bus_->HasDevice(request.SRB_HaId, request.SRB_Target, request.SRB_Lun))
+    if (request.SRB_HaId >= bus_.AdapterCount()) return refuse(SS_INVALID_HA);
+    if (!bus_.HasDevice(request.SRB_HaId, request.SRB_Target, request.SRB_Lun))
         return refuse(SS_NO_DEVICE);
     const uint8_t directionBits = request.SRB_Flags & (SRB_DIR_IN | SRB_DIR_OUT);
     if (directionBits == (SRB_DIR_IN | SRB_DIR_OUT)) return refuse(SS_INVALID_SRB);
@@ -166,22 +167,22 @@ uint8_t Manager::Execute(SRB_ExecSCSICmd& request) {
 
     StoreStatus(request, SS_PENDING);
     {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        pending_[&request] = job;
+        std::lock_guard<std::mutex> lock(shared_->pendingMutex);
+        shared_->pending[&request] = job;
     }
     try {
-        std::thread([this, job] { Run(job); }).detach();
+        std::thread([shared = shared_, job] { Run(*shared, job); }).detach();
     } catch (const std::system_error&) {
-        Forget(job);
+        Forget(*shared_, job);
         if (job->event >= 0) close(job->event);
         return refuse(SS_ASPI_IS_BUSY);
     }
     return SS_PENDING;
 }
 
-void Manager::Run(const std::shared_ptr<Job>& job) {
+void Manager::Run(Shared& shared, const std::shared_ptr<Job>& job) {
     const DeviceOutcome outcome =
-        bus_->Execute(job->adapter, job->target, job->lun, job->cdb, job->cdbLength,
+        shared.bus->Execute(job->adapter, job->target, job->lun, job->cdb, job->cdbLength,
                       job->direction, job->data.data(), static_cast<uint32_t>(job->data.size()));
     const AspiStatus status = MapDeviceOutcome(outcome, static_cast<uint32_t>(job->data.size()));
     {
@@ -201,16 +202,16 @@ void Manager::Run(const std::shared_ptr<Job>& job) {
             if (job->event >= 0) platform::SignalNativeEvent(job->event);
         }
     }
-    Forget(job);
+    Forget(shared, job);
     if (job->event >= 0) close(job->event);
 }
 
 void Manager::Abort(SRB_Abort& request) {
     std::shared_ptr<Job> job;
     {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        const auto found = pending_.find(request.SRB_ToAbort);
-        if (found != pending_.end()) job = found->second;
+        std::lock_guard<std::mutex> lock(shared_->pendingMutex);
+        const auto found = shared_->pending.find(request.SRB_ToAbort);
+        if (found != shared_->pending.end()) job = found->second;
     }
     if (job == nullptr) {
         request.SRB_Status = SS_ABORT_FAIL;
@@ -227,10 +228,10 @@ void Manager::Abort(SRB_Abort& request) {
     request.SRB_Status = SS_COMP;
 }
 
-void Manager::Forget(const std::shared_ptr<Job>& job) {
-    std::lock_guard<std::mutex> lock(pendingMutex_);
-    const auto found = pending_.find(job->request);
-    if (found != pending_.end() && found->second == job) pending_.erase(found);
+void Manager::Forget(Shared& shared, const std::shared_ptr<Job>& job) {
+    std::lock_guard<std::mutex> lock(shared.pendingMutex);
+    const auto found = shared.pending.find(job->request);
+    if (found != shared.pending.end() && found->second == job) shared.pending.erase(found);
 }
 
 }  // namespace aspi

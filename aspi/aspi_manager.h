@@ -27,17 +27,23 @@ public:
 
 private:
     struct Job;
+    // What request threads share with the manager; they keep it alive on their own, so
+    // the manager may go while a request is still running.
+    struct Shared {
+        std::unique_ptr<Bus> bus;
+        std::mutex pendingMutex;
+        std::map<const void*, std::shared_ptr<Job>> pending;  // by request record
+    };
 
     void HostAdapterInquiry(SRB_HAInquiry& request) const;
     void GetDeviceType(SRB_GDEVBlock& request) const;
     uint8_t Execute(SRB_ExecSCSICmd& request);
     void Abort(SRB_Abort& request);
-    void Run(const std::shared_ptr<Job>& job);
-    void Forget(const std::shared_ptr<Job>& job);
+    static void Run(Shared& shared, const std::shared_ptr<Job>& job);
+    static void Forget(Shared& shared, const std::shared_ptr<Job>& job);
 
-    std::shared_ptr<Bus> bus_;
-    std::mutex pendingMutex_;
-    std::map<const void*, std::shared_ptr<Job>> pending_;  // by request record
+    std::shared_ptr<Shared> shared_;
+    Bus& bus_;
 };
 
 }  // namespace aspi
