@@ -160,9 +160,11 @@ uint8_t Manager::Execute(SRB_ExecSCSICmd& request) {
         // The caller closes its descriptor when it stops waiting; ours stays valid (and
         // names the same event) until the job is over, so a late signal never lands on a
         // descriptor number that was reused for something else.
-        job->event = fcntl(static_cast<int>(reinterpret_cast<intptr_t>(request.SRB_PostProc)),
-                           F_DUPFD_CLOEXEC, 0);
+        // (Plain dup rather than F_DUPFD_CLOEXEC: thread checkers follow dup, and see
+        // the signal on the copy as the completion it is.)
+        job->event = dup(static_cast<int>(reinterpret_cast<intptr_t>(request.SRB_PostProc)));
         if (job->event < 0) return refuse(SS_ASPI_IS_BUSY);
+        fcntl(job->event, F_SETFD, FD_CLOEXEC);
     }
 
     StoreStatus(request, SS_PENDING);
