@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <cstdint>
@@ -161,7 +162,9 @@ uint32_t ScriptedSend(void* srb) {
         manager->pending = &request;
         if (!manager->script.neverComplete) {
             manager->completer = std::thread([&request, handle = request.SRB_PostProc] {
-                manager->transportWaits.get_future().wait();
+                // Bounded only so that a transport that never waits fails the test
+                // instead of hanging it.
+                manager->transportWaits.get_future().wait_for(std::chrono::seconds(10));
                 manager->Complete(request);
                 platform::SignalNativeEvent(reinterpret_cast<intptr_t>(handle));
             });
