@@ -10,11 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/linux/simulated_drive_bus.h"
 #include "platform/platform.h"
 #include "platform/substitute/scripted_drive_bus.h"
 #include "scsi/command_status.h"
 #include "scsi/drive_entry.h"
 #include "scsi/exec_scsi_command.h"
+#include "scsi/failure_text.h"
+#include "sim/description.h"
+#include "sim/sim_drive.h"
 
 namespace {
 
@@ -389,6 +393,79 @@ TEST_F(PassThroughTest, NoMemoryForTheOutgoingCopyGivesMinusTwoAndSendsNothing) 
     bus_.ClearRecords();
     GTEST_FLAG_SET(death_test_style, "fast");
     EXPECT_EXIT(RunWithoutMemoryForTheCopy(bus_, entry_), ::testing::ExitedWithCode(0), "");
+}
+
+// The transport on the Linux bus with simulated drives: from the command block to a
+// drive model and back into the status record and the failure text.
+class PassThroughOnSimulatedDrives : public ::testing::Test {
+protected:
+    void Attach(sim::Medium medium, std::vector<sim::Fault> faults = {}) {
+        sim::DriveDescription description;
+        description.medium = medium;
+        description.faults = std::move(faults);
+        drive_ = std::make_shared<sim::Drive>(description);
+        bus_ = std::make_unique<platform::linux_os::SimulatedDriveBus>(
+            std::vector<std::shared_ptr<sim::Drive>>{drive_});
+        platform::Services services = platform::Platform();
+        services.Drives = bus_.get();
+        scoped_ = std::make_unique<platform::ScopedServices>(services);
+        entry_.DriveLetter[0] = 'D';
+        entry_.Atapi = 1;
+    }
+    ScsiResult TestUnitReady() {
+        const uint8_t cdb[12] = {0x00};
+        return PassThroughExecute(entry_, nullptr, 0, cdb, 6, kDirNone);
+    }
+    std::string Text(ScsiResult result) {
+        std::string text;
+        DescribeFailure(result, text);
+        return text;
+    }
+
+    std::shared_ptr<sim::Drive> drive_;
+    std::unique_ptr<platform::linux_os::SimulatedDriveBus> bus_;
+    std::unique_ptr<platform::ScopedServices> scoped_;
+    DriveEntry entry_{};
+};
+
+sim::Fault OnCommand(uint32_t ordinal, sim::FaultEffect effect) {
+    sim::Fault fault;
+    fault.ordinal = ordinal;
+    fault.effect = effect;
+    return fault;
+}
+
+TEST_F(PassThroughOnSimulatedDrives, DataAndSenseComeBackThroughTheTransport) {
+    Attach(sim::Medium::Empty);
+    EXPECT_EQ(TestUnitReady(), 4);
+    EXPECT_EQ(CommandStatus->SRB_TargStat, 2);
+    EXPECT_EQ(CommandStatus->SenseArea[kSenseKeyByte], 0x02);
+    EXPECT_EQ(CommandStatus->SenseArea[kSenseAsc], 0x3A);
+    EXPECT_EQ(CommandStatus->SenseArea[kSenseAscq], 0x01);
+    EXPECT_EQ(Text(4), "Target_Status: Check Condition");
+
+    uint8_t inquiry[36] = {};
+    const uint8_t cdb[12] = {0x12, 0, 0, 0, 36, 0};
+    ASSERT_EQ(PassThroughExecute(entry_, inquiry, 36, cdb, 6, kDirIn), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(inquiry + 32), 4), "1.00");
+    // ATAPI: every block reached the drive 12 bytes long.
+    for (const sim::LoggedCommand& command : drive_->Log()) EXPECT_EQ(command.cdb.size(), 12u);
+}
+
+TEST_F(PassThroughOnSimulatedDrives, ATimeOutIsSystemError121) {
+    Attach(sim::Medium::Loaded, {OnCommand(1, sim::FaultEffect::TimeOut)});
+    EXPECT_EQ(TestUnitReady(), -3);
+    EXPECT_EQ(Text(-3), "System error (Win32): Code 121\n");
+    EXPECT_EQ(TestUnitReady(), 0);
+}
+
+TEST_F(PassThroughOnSimulatedDrives, AVanishedDriveFailsOnceThenDoesNotOpen) {
+    Attach(sim::Medium::Loaded, {OnCommand(1, sim::FaultEffect::Vanish)});
+    EXPECT_EQ(TestUnitReady(), -3);
+    EXPECT_EQ(Text(-3), "System error (Win32): Code 21\n");
+    EXPECT_EQ(TestUnitReady(), -1);
+    // The record still tells the reason of the last command that reached the drive.
+    EXPECT_EQ(Text(-3), "System error (Win32): Code 21\n");
 }
 
 }  // namespace
