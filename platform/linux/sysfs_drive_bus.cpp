@@ -50,6 +50,14 @@ bool SysfsDriveBus::QueryAlignmentMask(DriveHandle handle, uint32_t* mask) {
 }
 
 bool SysfsDriveBus::Send(DriveHandle handle, PassThroughBlock& block, uint32_t* systemError) {
+    {
+        // Only descriptors this bus opened reach the ioctl.
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (openBlockNames_.count(handle) == 0) {
+            *systemError = kErrorIoDevice;
+            return false;
+        }
+    }
     return SendSgIo(handle, block, systemError);
 }
 
