@@ -1,0 +1,211 @@
+#!/usr/bin/env bash
+# Runs zvfirm's real drive paths (sysfs drive-letter map, SG_IO pass-through, the ASPI
+# manager over /dev/sgN) against a real kernel SCSI stack: Debian's kernel booted under
+# QEMU with a busybox initramfs, whose only SCSI device is the kernel's scsi_debug target
+# posing as a CD/DVD drive (ptype=5), with sg and sr_mod loaded so that it becomes sr0
+# and sg0. Inside the guest tests/qemu/real_kernel_probe.cpp runs and prints PASS/FAIL
+# lines; this script prints the guest's output and exits non-zero when the probe reported
+# a failure or the guest never got as far as reporting.
+#
+# Optional: it needs the network once (packages and the kernel package) and takes a few
+# minutes under software emulation, so it is not part of scripts/test.sh or the CI.
+#
+# Settings (environment):
+#   ZVFIRM_QEMU_DIR       work folder (default: build-qemu/ in the source tree)
+#   ZVFIRM_QEMU_CACHE     where the kernel package is kept (default: $XDG_CACHE_HOME/zvfirm-qemu
+#                         when XDG_CACHE_HOME is set, else <work folder>/cache)
+#   ZVFIRM_QEMU_KERNEL    kernel package name (default: what linux-image-amd64 depends on)
+#   ZVFIRM_QEMU_TIMEOUT   seconds the guest may run (default: 900)
+set -euo pipefail
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+work=${ZVFIRM_QEMU_DIR:-$top/build-qemu}
+if [ -n "${ZVFIRM_QEMU_CACHE:-}" ]; then
+  cache=$ZVFIRM_QEMU_CACHE
+elif [ -n "${XDG_CACHE_HOME:-}" ]; then
+  cache=$XDG_CACHE_HOME/zvfirm-qemu
+else
+  cache=$work/cache
+fi
+guest_timeout=${ZVFIRM_QEMU_TIMEOUT:-900}
+mkdir -p "$work" "$cache"
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+say() { echo "qemu-check: $*" >&2; }
+
+# --- host packages: the emulator, a static busybox for the guest, cpio for the initramfs;
+# building needs what scripts/install-deps.sh brings.
+"$top/scripts/install-deps.sh"
+missing=()
+for package in qemu-system-x86 busybox-static cpio; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  say "installing ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# --- the kernel: the package is downloaded and unpacked, never installed.
+kernel_package=${ZVFIRM_QEMU_KERNEL:-}
+if [ -z "$kernel_package" ]; then
+  kernel_package=$(apt-cache depends linux-image-amd64 2>/dev/null |
+    sed -n 's/^ *Depends: \(linux-image-[0-9][^ ]*-amd64\)$/\1/p' | head -n1)
+fi
+[ -n "$kernel_package" ] || { say "cannot tell which kernel package to use; set ZVFIRM_QEMU_KERNEL"; exit 2; }
+kernel_root=$cache/$kernel_package
+if [ ! -d "$kernel_root/boot" ]; then
+  deb=$(ls "$cache/${kernel_package}"_*.deb 2>/dev/null | head -n1 || true)
+  if [ -z "$deb" ]; then
+    say "downloading $kernel_package"
+    # apt's download user may not write into the cache folder; fetch in a folder it can.
+    fetch=$(mktemp -d)
+    chmod 0777 "$fetch"
+    (cd "$fetch" && apt-get download "$kernel_package" >/dev/null)
+    mv "$fetch"/*.deb "$cache/"
+    rmdir "$fetch"
+    deb=$(ls "$cache/${kernel_package}"_*.deb | head -n1)
+  fi
+  rm -rf "$kernel_root.partial"
+  dpkg-deb -x "$deb" "$kernel_root.partial"
+  mv "$kernel_root.partial" "$kernel_root"
+fi
+vmlinuz=$(ls "$kernel_root"/boot/vmlinuz-* | head -n1)
+kernel_version=${vmlinuz##*/vmlinuz-}
+module_dir=$kernel_root/lib/modules/$kernel_version
+say "kernel $kernel_version"
+
+# --- the probe and the ASPI manager, built in a folder of their own.
+build=$work/build
+build_log=$work/build.log
+if ! { cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+         -DZVFIRM_BUILD_TESTS=OFF -DZVFIRM_BUILD_QEMU_PROBE=ON &&
+       cmake --build "$build" --target zvfirm-real-kernel-probe zvaspi32 -- -j"${ZVFIRM_JOBS:-2}"; } \
+     >"$build_log" 2>&1; then
+  tail -n 40 "$build_log" >&2
+  say "building the probe failed (whole log: $build_log)"
+  exit 2
+fi
+probe=$build/ui/zvfirm-real-kernel-probe
+aspi_library=$build/ui/libzvaspi32.so
+
+# --- the initramfs
+root=$work/initramfs
+rm -rf "$root"
+mkdir -p "$root"/{bin,sbin,proc,sys,dev,tmp,modules,probe}
+cp /bin/busybox "$root/bin/busybox"
+if ldd "$root/bin/busybox" >/dev/null 2>&1; then
+  say "/bin/busybox is not statically linked (is busybox-static installed?)"
+  exit 2
+fi
+
+# The kernel package holds modules but no modules.dep (depmod runs at installation), so
+# dependencies are read from each module's own .modinfo "depends=" entry and loaded first.
+# crc-t10dif finds its algorithm through the crypto layer at load time ("softdep pre:
+# crct10dif", an alias, not a module name), so the generic implementation is named here.
+declare -A module_file=()
+while IFS= read -r -d '' file; do
+  name=${file##*/}
+  name=${name%%.ko*}
+  module_file[${name//-/_}]=$file
+done < <(find "$module_dir/kernel" -name '*.ko*' -print0)
+
+ordered=()
+declare -A placed=()
+module_depends() {
+  case "$1" in
+    *.ko.xz) xz -dc "$1" ;;
+    *.ko.zst) zstd -dcq "$1" ;;
+    *.ko.gz) gzip -dc "$1" ;;
+    *) cat "$1" ;;
+  esac | tr '\0' '\n' | sed -n 's/^depends=//p' | tr ',' ' '
+}
+place_module() {
+  local name=${1//-/_}
+  [ -n "${placed[$name]:-}" ] && return 0
+  local file=${module_file[$name]:-}
+  [ -n "$file" ] || { say "module $name not found in $kernel_package"; exit 2; }
+  placed[$name]=1
+  local dependency
+  for dependency in $(module_depends "$file"); do place_module "$dependency"; done
+  # busybox insmod takes plain modules only.
+  case "$file" in
+    *.ko.xz) xz -dc "$file" >"$root/modules/$name.ko" ;;
+    *.ko.zst) zstd -dcq "$file" >"$root/modules/$name.ko" ;;
+    *.ko.gz) gzip -dc "$file" >"$root/modules/$name.ko" ;;
+    *) cp "$file" "$root/modules/$name.ko" ;;
+  esac
+  ordered+=("$name")
+}
+# sg and sr_mod first, so that they attach to the target when scsi_debug's host is scanned.
+for wanted in sg sr_mod crct10dif_generic scsi_debug; do place_module "$wanted"; done
+printf '%s\n' "${ordered[@]}" >"$root/modules/order"
+
+# The probe is a dynamic executable (it loads the manager with dlopen): bring the shared
+# libraries both need, at the paths the dynamic loader expects.
+cp "$probe" "$aspi_library" "$root/probe/"
+for library in $(ldd "$probe" "$aspi_library" | grep -v ":$" | grep -o '/[^ ]*\.so[^ ]*' | sort -u); do
+  mkdir -p "$root$(dirname "$library")"
+  cp -L "$library" "$root$library"
+done
+
+cat >"$root/init" <<'INIT'
+#!/bin/busybox sh
+/bin/busybox --install -s /bin
+mount -t proc proc /proc
+mount -t sysfs sysfs /sys
+mount -t devtmpfs devtmpfs /dev
+echo "guest: kernel $(uname -r)"
+for module in $(cat /modules/order); do
+  parameters=""
+  [ "$module" = scsi_debug ] && parameters="ptype=5"
+  insmod "/modules/$module.ko" $parameters || echo "guest: insmod $module failed"
+done
+waited=0
+while [ ! -e /sys/class/block/sr0 ] || [ ! -c /dev/sg0 ]; do
+  [ $waited -ge 30 ] && break
+  sleep 1
+  waited=$((waited + 1))
+done
+echo "guest: SCSI devices: $(cd /sys/bus/scsi/devices && for d in [0-9]*:*; do echo -n "$d type $(cat $d/type) \"$(cat $d/vendor)\" \"$(cat $d/model)\"; "; done)"
+echo "guest: nodes: $(ls -l /dev/sr* /dev/sg* 2>&1 | tr '\n' ';')"
+echo "guest: /sys/class/block/sr0/device/scsi_generic: $(ls /sys/class/block/sr0/device/scsi_generic 2>&1)"
+echo "guest: /sys/class/scsi_generic/sg0/device -> $(readlink /sys/class/scsi_generic/sg0/device 2>&1)"
+echo "guest: running the probe"
+/probe/zvfirm-real-kernel-probe
+echo "PROBE-EXIT: $?"
+poweroff -f
+INIT
+chmod 0755 "$root/init"
+initramfs=$work/initramfs.cpio.gz
+(cd "$root" && find . -print0 | cpio --null -o -H newc --quiet) | gzip -1 >"$initramfs"
+
+# --- boot
+accel=()
+if [ -r /dev/kvm ] && [ -w /dev/kvm ]; then
+  accel=(-enable-kvm -cpu host)
+  say "using KVM"
+else
+  say "no KVM: software emulation, this takes a few minutes"
+fi
+log=$work/guest.log
+say "booting (time limit ${guest_timeout}s); guest output follows and is kept in $log"
+set +e
+timeout --foreground "$guest_timeout" qemu-system-x86_64 "${accel[@]}" -m 512 -smp 1 \
+  -kernel "$vmlinuz" -initrd "$initramfs" \
+  -nographic -no-reboot -append "console=ttyS0 panic=-1 quiet" </dev/null | tr -d '\r' | tee "$log"
+qemu_status=${PIPESTATUS[0]}
+set -e
+
+probe_exit=$(sed -n 's/^PROBE-EXIT: \([0-9]*\)$/\1/p' "$log" | tail -n1)
+if [ -z "$probe_exit" ]; then
+  say "the guest ended without a probe result (qemu exit $qemu_status; 124 is the time limit)"
+  exit 2
+fi
+passes=$(grep -c '^PASS: ' "$log" || true)
+fails=$(grep -c '^FAIL: ' "$log" || true)
+say "probe exit $probe_exit: $passes PASS, $fails FAIL"
+[ "$probe_exit" = 0 ] && [ "$fails" = 0 ]
