@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "aspi/aspi_interface.h"
+#include "platform/linux/sg_status.h"
 
 namespace aspi {
 
@@ -36,17 +37,7 @@ namespace aspi {
 //                                       moved than asked for
 namespace {
 
-constexpr uint16_t kDidOk = 0x00;
-constexpr uint16_t kDidNoConnect = 0x01;
-constexpr uint16_t kDidBusBusy = 0x02;
-constexpr uint16_t kDidTimeOut = 0x03;
-constexpr uint16_t kDidBadTarget = 0x04;
-constexpr uint16_t kDidAbort = 0x05;
-constexpr uint16_t kDidParity = 0x06;
-constexpr uint16_t kDidReset = 0x08;
-
-constexpr uint16_t kDriverStatusMask = 0x07;
-constexpr uint16_t kDriverTimeout = 0x06;
+using namespace platform::linux_os::sg;
 
 uint8_t StatusForErrno(int error) {
     switch (error) {

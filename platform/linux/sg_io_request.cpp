@@ -24,6 +24,7 @@
 // overrun or underrun is not. Sense data the kernel wrote along with a host or driver
 // error stays in the sense buffer, so the caller still sees the drive's reason.
 #include "platform/linux/sg_io_request.h"
+#include "platform/linux/sg_status.h"
 
 #include <sys/ioctl.h>
 
@@ -34,19 +35,7 @@ namespace platform::linux_os {
 
 namespace {
 
-// Host bytes (the adapter's verdict) as the kernel reports them in host_status.
-constexpr uint16_t kDidOk = 0x00;
-constexpr uint16_t kDidNoConnect = 0x01;
-constexpr uint16_t kDidTimeOut = 0x03;
-constexpr uint16_t kDidBadTarget = 0x04;
-constexpr uint16_t kDidTransportFailfast = 0x0F;
-constexpr uint16_t kDidAllocFailure = 0x12;
-
-// Driver bytes (low four bits of driver_status; the upper bits are suggestions).
-constexpr uint16_t kDriverMask = 0x0F;
-constexpr uint16_t kDriverOk = 0x00;
-constexpr uint16_t kDriverTimeout = 0x06;
-constexpr uint16_t kDriverSense = 0x08;
+using namespace sg;
 
 constexpr unsigned char kMaxSense = sizeof(PassThroughBlock::SenseBuffer);
 
@@ -111,8 +100,8 @@ bool ReadSgIoOutcome(int ioctlErrno, const sg_io_hdr_t& header, PassThroughBlock
         *systemError = SystemErrorForHostStatus(header.host_status);
         return false;
     }
-    const uint16_t driver = header.driver_status & kDriverMask;
-    if (driver != kDriverOk && driver != kDriverSense) {
+    const uint16_t driver = header.driver_status & kDriverStatusMask;
+    if (driver != 0) {
         *systemError = driver == kDriverTimeout ? kErrorSemTimeout : kErrorIoDevice;
         return false;
     }
