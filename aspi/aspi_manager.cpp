@@ -195,8 +195,11 @@ void Manager::Run(Shared& shared, const std::shared_ptr<Job>& job) {
                 std::memcpy(job->callerBuffer, job->data.data(),
                             std::min<size_t>(outcome.transferred, job->data.size()));
             std::memset(request.SenseArea, 0, job->senseLength);
-            std::memcpy(request.SenseArea, outcome.sense.data(),
-                        std::min<size_t>(outcome.sense.size(), job->senseLength));
+            // A command without sense data leaves the vector empty and its data() null,
+            // which memcpy must not be given even for no bytes.
+            if (!outcome.sense.empty())
+                std::memcpy(request.SenseArea, outcome.sense.data(),
+                            std::min<size_t>(outcome.sense.size(), job->senseLength));
             request.SRB_HaStat = status.haStat;
             request.SRB_TargStat = status.targStat;
             StoreStatus(request, status.srbStatus);

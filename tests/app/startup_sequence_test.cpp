@@ -195,6 +195,8 @@ TEST_P(EarlyEnd, ShowsOneMessageAndKeepsWhatItHolds) {
         EXPECT_EQ(boxes.Boxes()[0].icon, platform::MessageIcon::Stop);
         // An end before the main dialog releases nothing: the process ends right after.
         EXPECT_NE(Config.Image, nullptr);
+        // The next round's start-up clears Config; the buffer must not be lost with it.
+        ReleaseMainImage();
     }
 }
 

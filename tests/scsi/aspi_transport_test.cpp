@@ -121,7 +121,8 @@ struct ScriptedManager {
     void Complete(SRB_ExecSCSICmd& request) {
         if (!script.dataIn.empty())
             std::memcpy(request.SRB_BufPointer, script.dataIn.data(), script.dataIn.size());
-        std::memcpy(request.SenseArea, script.sense.data(), script.sense.size());
+        if (!script.sense.empty())
+            std::memcpy(request.SenseArea, script.sense.data(), script.sense.size());
         request.SRB_HaStat = script.haStat;
         request.SRB_TargStat = script.targStat;
         std::atomic_ref<uint8_t>(request.SRB_Status).store(script.status, std::memory_order_release);
