@@ -129,10 +129,23 @@ void CheckConfig(uint8_t code, const platform::substitute::MemoryFiles& files,
     Check(mainPresent && mainFile.size() >= Config.FirmwareSize &&
               std::memcmp(Config.Image, mainFile.data(), Config.FirmwareSize) == 0,
           "image differs from its file");
-    Check(Config.InquiryPatterns[0] != '\0' && Config.InquiryPatterns[0] != ';' &&
-              std::strchr(Config.InquiryPatterns, ';') != nullptr,
-          "success without a usable identity list");
-    Check(Config.Version[0] != '\0', "success without a version");
+    const uint8_t* block = Config.NoBinaryInfo != 1
+                               ? FindIdentityBlock(Config.Image, Config.FirmwareSize)
+                               : nullptr;
+    if (block != nullptr) {
+        // The block's bytes are taken as they are, zero bytes included (such a list
+        // matches no drive, which discovery reports).
+        Check(std::memcmp(Config.InquiryPatterns, block, 24) == 0 &&
+                  Config.InquiryPatterns[24] == ';' && Config.InquiryPatterns[25] == '\0',
+              "identity list differs from the identity block");
+        Check(std::memcmp(Config.Version, block + 24, 4) == 0 && Config.Version[4] == '\0',
+              "version differs from the identity block");
+    } else {
+        Check(Config.InquiryPatterns[0] != '\0' && Config.InquiryPatterns[0] != ';' &&
+                  std::strchr(Config.InquiryPatterns, ';') != nullptr,
+              "success without a usable identity list");
+        Check(Config.Version[0] != '\0', "success without a version");
+    }
     Check(Config.AppTitle[0] != '\0', "success without a title");
     if (Config.EpsFileName[0] != '\0') {
         Check(Config.EpsImage != nullptr, "success without the secondary image");
