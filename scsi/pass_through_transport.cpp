@@ -24,6 +24,7 @@ constexpr uint8_t kTargetId = 1;
 constexpr uint8_t kSenseInfoLength = 32;
 constexpr uint32_t kSenseInfoOffset = 48;
 constexpr size_t kStatusSenseBytes = 14;
+constexpr uint8_t kCallerCdbBytes = 12;
 
 constexpr uint32_t kFlashTimeoutSeconds = 600;
 constexpr uint32_t kCommandTimeoutSeconds = 10;
@@ -43,9 +44,8 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
 
     // ATAPI devices take only 12-byte command blocks.
     if (entry.Atapi == 1) cdbLength = 12;
-    uint8_t cdbCopied = cdbLength < sizeof passThroughRequest.Sptd.Cdb
-                            ? cdbLength
-                            : static_cast<uint8_t>(sizeof passThroughRequest.Sptd.Cdb);
+    // The caller's block is 12 bytes long; nothing past it is read.
+    const uint8_t cdbCopied = cdbLength < kCallerCdbBytes ? cdbLength : kCallerCdbBytes;
 
     platform::DriveBus& drives = *platform::Platform().Drives;
     const char letter = entry.DriveLetter[0];
