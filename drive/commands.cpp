@@ -28,6 +28,16 @@ void PutBigEndian16(uint8_t* field, uint16_t value) {
     field[1] = static_cast<uint8_t>(value);
 }
 
+// WRITE BUFFER and READ BUFFER share one block layout.
+void FillBufferCdb(uint8_t* cdb, uint8_t opcode, uint8_t mode, uint8_t bufferId,
+                   uint32_t bufferOffset, uint32_t length) {
+    cdb[0] = opcode;
+    cdb[1] = mode;
+    cdb[2] = bufferId;
+    PutBigEndian24(cdb + 3, bufferOffset);
+    PutBigEndian24(cdb + 6, length);
+}
+
 // The transport never writes outgoing data; it sends an aligned copy.
 uint8_t* OutgoingData(const uint8_t* data) { return const_cast<uint8_t*>(data); }
 
@@ -50,11 +60,7 @@ ScsiResult TestUnitReady(const DriveEntry& entry) {
 ScsiResult WriteBuffer(const DriveEntry& entry, const uint8_t* data, uint32_t length,
                        uint32_t bufferOffset, uint8_t mode, uint8_t bufferId) {
     uint8_t cdb[kCdbSize] = {};
-    cdb[0] = 0x3B;
-    cdb[1] = mode;
-    cdb[2] = bufferId;
-    PutBigEndian24(cdb + 3, bufferOffset);
-    PutBigEndian24(cdb + 6, length);
+    FillBufferCdb(cdb, 0x3B, mode, bufferId, bufferOffset, length);
     // Length 0 without data is still a data-out command: the drive expects the direction.
     return ExecScsiCommand(entry, OutgoingData(data), length, cdb, StandardLength(entry, 10),
                            kDirOut);
@@ -63,11 +69,7 @@ ScsiResult WriteBuffer(const DriveEntry& entry, const uint8_t* data, uint32_t le
 ScsiResult ReadBuffer(const DriveEntry& entry, uint8_t* buffer, uint32_t length,
                       uint32_t bufferOffset, uint8_t mode, uint8_t bufferId) {
     uint8_t cdb[kCdbSize] = {};
-    cdb[0] = 0x3C;
-    cdb[1] = mode;
-    cdb[2] = bufferId;
-    PutBigEndian24(cdb + 3, bufferOffset);
-    PutBigEndian24(cdb + 6, length);
+    FillBufferCdb(cdb, 0x3C, mode, bufferId, bufferOffset, length);
     return ExecScsiCommand(entry, buffer, length, cdb, StandardLength(entry, 10), kDirIn);
 }
 
