@@ -8,6 +8,7 @@
 #include "platform/library_loader.h"
 #include "platform/message_box.h"
 #include "platform/pass_through.h"
+#include "platform/power.h"
 #include "platform/system_info.h"
 
 namespace platform {
@@ -20,6 +21,7 @@ struct Services {
     MessageBoxes* Messages = nullptr;  // registered by the user interface
     LibraryLoader* Libraries = nullptr;
     DriveBus* Drives = nullptr;
+    Power* PowerManagement = nullptr;  // reboot and sleep/shutdown hold
 };
 
 // The services in use. Initially the Linux implementations (no message boxes until the
