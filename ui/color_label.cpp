@@ -5,8 +5,6 @@
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFrame>
 
 #include "ui/fonts.h"
 
@@ -17,6 +15,8 @@ QColor ColorFromRef(ColorRef color) {
 
 CColorLabel::CColorLabel(QWidget* parent, Shape shape) : QLabel(parent), shape_(shape) {
     setTextFormat(Qt::PlainText);
+    // Clicks inside a group box reach the controls it frames.
+    if (shape_ == Shape::GroupBox) setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 // The font first, then the brush, as they were made.
@@ -67,21 +67,19 @@ void CColorLabel::paintEvent(QPaintEvent* /*event*/) {
 }
 
 // A frame whose top edge runs through the middle of the caption, the caption on the
-// background colour.
+// background colour. The inside is left alone: the controls inside the frame lie beneath
+// it and show through.
 void CColorLabel::PaintGroupBox(const Colors& colors) {
     QPainter painter(this);
     const QFont shownFont = font_ ? *font_ : font();
     const QFontMetrics metrics(shownFont);
-    if (colors.brush != nullptr) painter.fillRect(rect(), *colors.brush);
 
-    QStyleOptionFrame frame;
-    frame.initFrom(this);
-    frame.rect = rect().adjusted(0, metrics.height() / 2, 0, 0);
-    frame.lineWidth = 1;
-    frame.midLineWidth = 0;
-    frame.features = QStyleOptionFrame::None;
-    frame.frameShape = QFrame::StyledPanel;
-    style()->drawPrimitive(QStyle::PE_FrameGroupBox, &frame, &painter, this);
+    // An etched line: a dark one with a light one just inside and below it.
+    const QRect frame = rect().adjusted(0, metrics.height() / 2, -2, -2);
+    painter.setPen(palette().color(QPalette::Light));
+    painter.drawRect(frame.translated(1, 1));
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(frame);
 
     if (text().isEmpty()) return;
     const int indent = metrics.averageCharWidth();

@@ -115,7 +115,7 @@ TEST_F(LabelOnDialog, ASecondCallReplacesTheFirst) {
     EXPECT_EQ(label_->OnReflectedCtlColor().brush->color(), QColor(128, 128, 128));
 }
 
-TEST_F(LabelOnDialog, GroupBoxDrawsItsCaptionInItsColoursOnItsBackground) {
+TEST_F(LabelOnDialog, GroupBoxDrawsItsCaptionInItsColoursAndLeavesItsInsideAlone) {
     auto* group = new CColorLabel(&parent_, CColorLabel::Shape::GroupBox);
     group->setGeometry(label_->geometry());
     group->setText("Notice");
@@ -123,8 +123,14 @@ TEST_F(LabelOnDialog, GroupBoxDrawsItsCaptionInItsColoursOnItsBackground) {
     group->SetLabelBkColor(kWhite);
     label_->hide();
     const QImage shot = parent_.grab().toImage().copy(group->geometry()).convertToFormat(QImage::Format_RGB32);
-    EXPECT_TRUE(Contains(shot, QColor(0, 0, 255)));
-    EXPECT_FALSE(Contains(shot, QColor(10, 200, 10)));
+    const QFontMetrics metrics(group->font());
+    const QImage caption = shot.copy(metrics.averageCharWidth(), 0,
+                                     metrics.horizontalAdvance("Notice"), metrics.height());
+    EXPECT_TRUE(Contains(caption, QColor(0, 0, 255)));
+    EXPECT_TRUE(Contains(caption, QColor(Qt::white)));
+    EXPECT_FALSE(Contains(caption, QColor(10, 200, 10)));
+    // Inside the frame, what lies beneath shows through.
+    EXPECT_EQ(shot.pixelColor(shot.width() / 2, shot.height() * 3 / 4), QColor(10, 200, 10));
 }
 
 TEST(LabelFontTest, TenthsOfAPointBecomeTruncatedPixelHeights) {
