@@ -73,6 +73,8 @@ const NoticeCase kCases[] = {
      "本プログラムの実行にはWNASPI32.DLLが必要です。"},
 };
 
+void PrintTo(const NoticeCase& c, std::ostream* out) { *out << c.name; }
+
 class NoticeDialogTest : public ::testing::TestWithParam<NoticeCase> {};
 
 TEST_P(NoticeDialogTest, InitialisesEveryControlFromTheConfiguration) {
