@@ -53,7 +53,9 @@ std::vector<std::string> Chunks(uint32_t n, uint32_t last) {
 
 std::vector<std::string> Pass(uint32_t n) { return Chunks(n, n - 1); }
 
-std::vector<std::string> Probes(int count) { return std::vector<std::string>(count, TestUnitReady()); }
+std::vector<std::string> Probes(int count) {
+    return std::vector<std::string>(count, TestUnitReady());
+}
 
 std::vector<std::string> SecondaryUpdate() {
     return {ReadBuffer(0x84, 0, 7),          WriteBuffer(0, 0x80, 0, 0),
