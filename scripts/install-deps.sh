@@ -14,6 +14,8 @@ packages=(
   xvfb xauth
   # locale sources: a test builds de_DE.UTF-8 with localedef when it is not installed
   locales
+  # logind client for the reboot and the sleep hold; a private bus and a mock logind to test it
+  libsystemd-dev dbus python3-dbusmock
 )
 
 missing=()
