@@ -1,5 +1,6 @@
 #include "app/program_stages.h"
 
+#include "app/restart_computer.h"
 #include "config/load_configuration.h"
 #include "drive/discovery.h"
 #include "scsi/aspi_transport.h"
@@ -15,3 +16,5 @@ uint32_t ProgramStages::AspiAdapterCount() { return ::AspiAdapterCount(); }
 uint32_t ProgramStages::DiscoverDrives() { return ::DiscoverDrives(); }
 
 void ProgramStages::AspiClose() { ::AspiClose(); }
+
+void ProgramStages::RestartComputer() { ::RestartComputer(); }

@@ -1,6 +1,6 @@
-// The stages of the real program: configuration, ASPI transport and discovery as built by
-// their subsystems. The dialogs and the reboot are virtual so that the user interface and
-// the restart code can supply them.
+// The stages of the real program: configuration, ASPI transport, discovery and the reboot as
+// built by their subsystems. The dialogs are virtual so that the user interface can supply
+// them.
 #pragma once
 
 #include "app/startup_stages.h"
@@ -12,9 +12,9 @@ public:
     uint32_t AspiAdapterCount() override;
     uint32_t DiscoverDrives() override;
     void AspiClose() override;
+    void RestartComputer() override;
 
     // Not built yet: see stages_not_built_yet.cpp.
-    void RestartComputer() override;
     int RunNoticeDialog() override;
     int RunMainDialog() override;
 };

@@ -2,12 +2,7 @@
 // asks for the reboot, and is deleted at the next boot.
 #pragma once
 
-#include <string>
-
 // Copies the running executable into the temporary folder as "REB_xxxx.EXE", marks the copy
 // for deletion at the next boot and starts it. Does nothing when the configuration asks the
 // program to reboot by itself. Shows a message when no copy can be made.
 void LaunchRestartCopy();
-
-// Marks `fullPath` for deletion when the system next starts. Reports nothing.
-void ScheduleDeleteOnReboot(const std::string& fullPath);

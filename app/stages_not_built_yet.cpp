@@ -8,10 +8,6 @@
 #include "platform/message_box.h"
 #include "scsi/drive_entry.h"
 
-void ProgramStages::RestartComputer() {
-    std::fprintf(stderr, "zvfirm: restarting the computer is not built yet; nothing was restarted.\n");
-}
-
 int ProgramStages::RunNoticeDialog() {
     std::fprintf(stderr, "zvfirm: the notice dialog is not built yet; stopping here.\n");
     return platform::kIdCancel;

@@ -14,6 +14,8 @@ Services MakeLinuxServices() {
     services.Files = &linux_os::LinuxFiles();
     services.Libraries = &linux_os::LinuxLibraries();
     services.Drives = &linux_os::LinuxDrives();
+    services.PowerManagement = &linux_os::LinuxPower();
+    services.NextBoot = &linux_os::LinuxBootDeletion();
     return services;
 }
 

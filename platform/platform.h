@@ -2,6 +2,7 @@
 // that tests can put substitutes in place of the Linux implementations.
 #pragma once
 
+#include "platform/boot_deletion.h"
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "platform/files.h"
@@ -22,6 +23,7 @@ struct Services {
     LibraryLoader* Libraries = nullptr;
     DriveBus* Drives = nullptr;
     Power* PowerManagement = nullptr;  // reboot and sleep/shutdown hold
+    BootDeletion* NextBoot = nullptr;  // files deleted when the system next starts
 };
 
 // The services in use. Initially the Linux implementations (no message boxes until the

@@ -23,6 +23,12 @@ public:
     virtual uint32_t UserDefaultLcid() = 0;
     // Full path of the running executable.
     virtual std::string ExecutablePath() = 0;
+    // A name under which the running executable's own bytes can be opened for reading, also
+    // when its file has been renamed or replaced since the program started.
+    virtual std::string ExecutableImage() { return ExecutablePath(); }
+    // The Windows folder, where the 9x family keeps its list of files to delete at boot,
+    // without a trailing separator; empty when the system has none.
+    virtual std::string WindowsFolder() { return {}; }
     // Folder for temporary files, ending in '/'.
     virtual std::string TempFolder() = 0;
 };

@@ -11,5 +11,7 @@ Clock& LinuxClock();
 FileSystem& LinuxFiles();
 LibraryLoader& LinuxLibraries();
 DriveBus& LinuxDrives();
+Power& LinuxPower();
+BootDeletion& LinuxBootDeletion();
 
 }  // namespace platform::linux_os

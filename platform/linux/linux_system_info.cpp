@@ -29,6 +29,13 @@ public:
         return std::string(path, static_cast<size_t>(length));
     }
 
+    // The kernel's link to the running program's file: it reads the program that runs, even
+    // when the file at ExecutablePath() has been replaced since.
+    std::string ExecutableImage() override { return "/proc/self/exe"; }
+
+    // Linux has no Windows folder and no boot-time list in one.
+    std::string WindowsFolder() override { return {}; }
+
     std::string TempFolder() override {
         const char* tmp = std::getenv("TMPDIR");
         std::string folder = (tmp != nullptr && *tmp != '\0') ? tmp : "/tmp";

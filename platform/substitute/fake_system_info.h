@@ -11,11 +11,16 @@ public:
     uint32_t Lcid = 1033;
     std::string ExePath = "/opt/zvfirm/zvfirm";
     std::string Temp = "/tmp/";
+    // Empty: the executable's bytes are read from ExePath.
+    std::string Image;
+    std::string Windows;
 
     OsVersion QueryOsVersion() override { return Version; }
     uint32_t UserDefaultLcid() override { return Lcid; }
     std::string ExecutablePath() override { return ExePath; }
     std::string TempFolder() override { return Temp; }
+    std::string ExecutableImage() override { return Image.empty() ? ExePath : Image; }
+    std::string WindowsFolder() override { return Windows; }
 };
 
 }  // namespace platform::substitute

@@ -1,0 +1,23 @@
+#include "app/reboot_failure.h"
+
+#include <cstdio>
+
+#include "app/startup_messages.h"
+#include "config/program_values.h"
+#include "platform/platform.h"
+
+std::string RebootFailureText(bool japanese) {
+    return japanese ? "再起動できませんでした。" : "Can't reboot.";
+}
+
+void ShowRebootFailure() {
+    const std::string text = RebootFailureText(UseJapanese());
+    platform::MessageBoxes* messages = platform::Platform().Messages;
+    if (messages == nullptr) {
+        // No user interface registered: the text still reaches the user.
+        std::fprintf(stderr, "%s: %s\n", kStartupErrorTitle, text.c_str());
+        return;
+    }
+    messages->Show(text, kStartupErrorTitle, platform::MessageIcon::Stop,
+                   platform::MessageButtons::Ok);
+}

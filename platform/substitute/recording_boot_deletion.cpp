@@ -1,0 +1,2 @@
+// RecordingBootDeletion is wholly inline; this file keeps the header compiled on its own.
+#include "platform/substitute/recording_boot_deletion.h"
