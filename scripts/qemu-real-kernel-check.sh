@@ -22,6 +22,8 @@
 #                         exists, else <work folder>/cache)
 #   ZVFIRM_QEMU_KERNEL    kernel package name (default: what linux-image-amd64 depends on)
 #   ZVFIRM_QEMU_TIMEOUT   seconds the guest may run (default: 600)
+#   ZVFIRM_QEMU_SIGNAL_CHECK  1: also send a signal during a slow command on both
+#                         transports and count the dispatches (probe option --signal-check)
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -171,6 +173,9 @@ printf '%s\n' "${ordered[@]}" >"$root/modules/order"
 # The probe is a dynamic executable (it loads the manager with dlopen): bring the shared
 # libraries both need, at the paths the dynamic loader expects.
 cp "$probe" "$aspi_library" "$root/probe/"
+probe_args=()
+[ "${ZVFIRM_QEMU_SIGNAL_CHECK:-0}" = 1 ] && probe_args+=(--signal-check)
+echo "${probe_args[*]}" >"$root/probe/args"
 for library in $(ldd "$probe" "$aspi_library" | grep -v ":$" | grep -o '/[^ ]*\.so[^ ]*' | sort -u); do
   mkdir -p "$root$(dirname "$library")"
   cp -L "$library" "$root$library"
@@ -201,7 +206,7 @@ for block in /sys/class/block/sr*; do
   echo "guest: ${block##*/} -> $(ls $block/device/scsi_generic 2>&1) at $(readlink $block/device | sed 's,.*/,,')"
 done
 echo "guest: running the probe"
-/probe/zvfirm-real-kernel-probe
+/probe/zvfirm-real-kernel-probe $(cat /probe/args)
 echo "PROBE-EXIT: $?"
 poweroff -f
 INIT

@@ -14,7 +14,7 @@
 // microcode download and the unit attentions after it, a refused vendor command, and a
 // command the kernel times out. On each QEMU drive a part owns: a refused WRITE BUFFER, TEST
 // UNIT READY with the tray opened by the host, and removal of the drive by the host in the
-// middle of a run of commands.
+// middle of a run of commands. Last on scsi_debug: an update by the program's update worker.
 //
 // Every verdict is one line "PASS: ..." or "FAIL: ..."; other lines report what the drive
 // answered. The exit code is the number of failures (capped at 100).
@@ -44,6 +44,8 @@
 #include "scsi/failure_text.h"
 #include "tests/qemu/guest_drives.h"
 #include "tests/qemu/probe_report.h"
+#include "tests/qemu/signal_check.h"
+#include "tests/qemu/update_check.h"
 
 namespace {
 
@@ -64,6 +66,15 @@ constexpr char kCheckConditionText[] = "Target_Status: Check Condition";
 // The longest a command may take before the probe calls it hung: the kernel's time-out
 // for every command but the final WRITE BUFFER, with room for the error handler.
 constexpr int64_t kHangMs = 75 * 1000;
+
+// Set by --signal-check: a signal during a command (tests/qemu/signal_check.h).
+bool signalCheck = false;
+
+struct Found {
+    uint16_t tableIndex;  // where discovery put the drive in the drive table
+    DriveEntry entry;
+    GuestDrive drive;
+};
 
 struct Part {
     const char* name;  // "pass-through" or "ASPI", as in DriveKind::part
@@ -350,11 +361,10 @@ void RawAspiInquiry(const DriveEntry& entry, const GuestDrive& drive) {
 
 // Discovers the drives and checks each entry against what sysfs shows; returns the entries
 // with their drive, in table order.
-std::vector<std::pair<DriveEntry, GuestDrive>> Discover(const Part& part,
-                                                        const std::vector<GuestDrive>& drives) {
+std::vector<Found> Discover(const Part& part, const std::vector<GuestDrive>& drives) {
     std::memset(DriveTable, 0, sizeof DriveTable);
     const uint32_t found = DiscoverDrives();
-    std::vector<std::pair<DriveEntry, GuestDrive>> matched;
+    std::vector<Found> matched;
     for (uint32_t i = 0; i < found; ++i) {
         const DriveEntry& entry = DriveTable[i];
         std::printf("  %s discovered: \"%s\" revision \"%s\" atapi=%u align=%08X\n", part.name,
@@ -419,15 +429,17 @@ std::vector<std::pair<DriveEntry, GuestDrive>> Discover(const Part& part,
                     drive->kind->name, entry.HaId, drive->hostName.c_str(), entry.Target,
                     identifier.c_str(), drive->host, drive->channel, drive->target, drive->lun);
         }
-        matched.emplace_back(entry, *drive);
+        matched.push_back({static_cast<uint16_t>(i), entry, *drive});
     }
     return matched;
 }
 
 void RunDrives(const Part& part, const std::vector<GuestDrive>& drives) {
-    const auto matched = Discover(part, drives);
-    std::vector<std::pair<DriveEntry, GuestDrive>> removals;
-    for (const auto& [entry, drive] : matched) {
+    const std::vector<Found> matched = Discover(part, drives);
+    std::vector<Found> removals;
+    for (const Found& found : matched) {
+        const DriveEntry& entry = found.entry;
+        const GuestDrive& drive = found.drive;
         const DriveKind& kind = *drive.kind;
         std::printf("-- %s: %s (%s, \"%s\")\n", part.name, kind.name, drive.blockName.c_str(),
                     entry.DisplayText);
@@ -435,17 +447,23 @@ void RunDrives(const Part& part, const std::vector<GuestDrive>& drives) {
         if (!part.usePassThrough) RawAspiInquiry(entry, drive);
         if (IsDebugTarget(kind)) {
             CheckDebugTarget(part, entry);
+            if (signalCheck) CheckSignalDuringCommand(part.name, entry, drive);
         } else if (std::strcmp(kind.part, part.name) == 0) {
             CheckRefusedWriteBuffer(part, entry, kind);
             CheckOpenTray(part, entry, kind);
-            removals.emplace_back(entry, drive);
+            removals.push_back(found);
         }
     }
+    // The update stops scsi_debug (the worker opens its tray) and starts it again; it comes
+    // after that drive's other checks.
+    for (const Found& found : matched)
+        if (IsDebugTarget(*found.drive.kind))
+            CheckUpdate(part.name, found.tableIndex, part.usePassThrough != 0);
     // Last, since a removed drive is gone for the rest of the run.
-    for (const auto& [entry, drive] : removals) {
-        std::printf("-- %s: %s (%s) removed by the host\n", part.name, drive.kind->name,
-                    drive.blockName.c_str());
-        CheckRemoval(part, entry, *drive.kind);
+    for (const Found& found : removals) {
+        std::printf("-- %s: %s (%s) removed by the host\n", part.name, found.drive.kind->name,
+                    found.drive.blockName.c_str());
+        CheckRemoval(part, found.entry, *found.drive.kind);
     }
 }
 
@@ -540,8 +558,16 @@ void AspiPart() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--signal-check") == 0) {
+            signalCheck = true;
+        } else {
+            std::printf("usage: %s [--signal-check]\n", argv[0]);
+            return 100;
+        }
+    }
     std::memset(&Config, 0, sizeof Config);
     // Every drive of the guest: scsi_debug's identity and QEMU's vendor.
     const char patterns[] = "Linux   scsi_debug      ;QEMU    ;";
