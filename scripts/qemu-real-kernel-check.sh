@@ -1,21 +1,29 @@
 #!/usr/bin/env bash
 # Runs zvfirm's real drive paths (sysfs drive-letter map, SG_IO pass-through, the ASPI
 # manager over /dev/sgN) against a real kernel SCSI stack: Debian's kernel booted under
-# QEMU with a busybox initramfs, whose only SCSI device is the kernel's scsi_debug target
-# posing as a CD/DVD drive (ptype=5), with sg and sr_mod loaded so that it becomes sr0
-# and sg0. Inside the guest tests/qemu/real_kernel_probe.cpp runs and prints PASS/FAIL
-# lines; this script prints the guest's output and exits non-zero when the probe reported
-# a failure or the guest never got as far as reporting.
+# QEMU with a busybox initramfs and three kinds of optical drive:
+#   - the kernel's scsi_debug target posing as a CD/DVD drive (ptype=5);
+#   - two QEMU ide-cd drives, each on an AHCI controller of its own (ATAPI through libata);
+#   - two QEMU scsi-cd drives on a virtio-scsi controller.
+# Inside the guest tests/qemu/real_kernel_probe.cpp runs and prints PASS/FAIL lines. When
+# it asks for it on the console, scripts/qemu-guest-console.py opens and closes a tray or
+# unplugs a drive through QEMU's machine protocol (QMP). This script prints the guest's
+# output and exits non-zero when the probe reported a failure or the guest never got as far
+# as reporting. scripts/test.sh (and so the CI) runs it.
 #
-# Optional: it needs the network once (packages and the kernel package) and takes a few
-# minutes under software emulation, so it is not part of scripts/test.sh or the CI.
+# It needs the network once (packages and the kernel package, which is kept in a cache).
 #
 # Settings (environment):
 #   ZVFIRM_QEMU_DIR       work folder (default: build-qemu/ in the source tree)
+#   ZVFIRM_QEMU_BUILD_DIR build folder for the probe and the ASPI manager; an existing one
+#                         (scripts/test.sh passes its own) is reused (default: <work>/build)
 #   ZVFIRM_QEMU_CACHE     where the kernel package is kept (default: $XDG_CACHE_HOME/zvfirm-qemu
-#                         when XDG_CACHE_HOME is set, else <work folder>/cache)
+#                         when XDG_CACHE_HOME is set, else ~/.cache/zvfirm-qemu when ~/.cache
+#                         exists, else <work folder>/cache)
 #   ZVFIRM_QEMU_KERNEL    kernel package name (default: what linux-image-amd64 depends on)
-#   ZVFIRM_QEMU_TIMEOUT   seconds the guest may run (default: 900)
+#   ZVFIRM_QEMU_TIMEOUT   seconds the guest may run (default: 600)
+#   ZVFIRM_QEMU_SIGNAL_CHECK  1: also send a signal during a slow command on both
+#                         transports and count the dispatches (probe option --signal-check)
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,10 +32,13 @@ if [ -n "${ZVFIRM_QEMU_CACHE:-}" ]; then
   cache=$ZVFIRM_QEMU_CACHE
 elif [ -n "${XDG_CACHE_HOME:-}" ]; then
   cache=$XDG_CACHE_HOME/zvfirm-qemu
+elif [ -n "${HOME:-}" ] && [ -d "$HOME/.cache" ]; then
+  cache=$HOME/.cache/zvfirm-qemu
 else
   cache=$work/cache
 fi
-guest_timeout=${ZVFIRM_QEMU_TIMEOUT:-900}
+guest_timeout=${ZVFIRM_QEMU_TIMEOUT:-600}
+started=$SECONDS
 mkdir -p "$work" "$cache"
 
 sudo=""
@@ -35,11 +46,11 @@ sudo=""
 
 say() { echo "qemu-check: $*" >&2; }
 
-# --- host packages: the emulator, a static busybox for the guest, cpio for the initramfs;
-# building needs what scripts/install-deps.sh brings.
+# --- host packages: the emulator, a static busybox for the guest, cpio for the initramfs,
+# python3 for the console and QMP; building needs what scripts/install-deps.sh brings.
 "$top/scripts/install-deps.sh"
 missing=()
-for package in qemu-system-x86 busybox-static cpio; do
+for package in qemu-system-x86 busybox-static cpio python3; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
     missing+=("$package")
 done
@@ -51,9 +62,17 @@ fi
 
 # --- the kernel: the package is downloaded and unpacked, never installed.
 kernel_package=${ZVFIRM_QEMU_KERNEL:-}
+latest_kernel_package() {
+  apt-cache depends linux-image-amd64 2>/dev/null |
+    sed -n 's/^ *Depends: \(linux-image-[0-9][^ ]*-amd64\)$/\1/p' | head -n1
+}
 if [ -z "$kernel_package" ]; then
-  kernel_package=$(apt-cache depends linux-image-amd64 2>/dev/null |
-    sed -n 's/^ *Depends: \(linux-image-[0-9][^ ]*-amd64\)$/\1/p' | head -n1)
+  kernel_package=$(latest_kernel_package)
+  if [ -z "$kernel_package" ]; then
+    # A fresh machine may have no package lists yet.
+    $sudo apt-get update -qq
+    kernel_package=$(latest_kernel_package)
+  fi
 fi
 [ -n "$kernel_package" ] || { say "cannot tell which kernel package to use; set ZVFIRM_QEMU_KERNEL"; exit 2; }
 kernel_root=$cache/$kernel_package
@@ -78,11 +97,14 @@ kernel_version=${vmlinuz##*/vmlinuz-}
 module_dir=$kernel_root/lib/modules/$kernel_version
 say "kernel $kernel_version"
 
-# --- the probe and the ASPI manager, built in a folder of their own.
-build=$work/build
+# --- the probe and the ASPI manager: in the caller's build folder when given (only the
+# probe's option is added to it), else in a folder of their own.
+build=${ZVFIRM_QEMU_BUILD_DIR:-$work/build}
 build_log=$work/build.log
-if ! { cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-         -DZVFIRM_BUILD_TESTS=OFF -DZVFIRM_BUILD_QEMU_PROBE=ON &&
+configure=(-DZVFIRM_BUILD_QEMU_PROBE=ON)
+[ -f "$build/CMakeCache.txt" ] ||
+  configure+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZVFIRM_BUILD_TESTS=OFF)
+if ! { cmake -S "$top" -B "$build" -G Ninja "${configure[@]}" &&
        cmake --build "$build" --target zvfirm-real-kernel-probe zvaspi32 -- -j"${ZVFIRM_JOBS:-2}"; } \
      >"$build_log" 2>&1; then
   tail -n 40 "$build_log" >&2
@@ -91,6 +113,7 @@ if ! { cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 fi
 probe=$build/ui/zvfirm-real-kernel-probe
 aspi_library=$build/ui/libzvaspi32.so
+say "ready to boot after $((SECONDS - started)) s"
 
 # --- the initramfs
 root=$work/initramfs
@@ -140,13 +163,19 @@ place_module() {
   esac
   ordered+=("$name")
 }
-# sg and sr_mod first, so that they attach to the target when scsi_debug's host is scanned.
-for wanted in sg sr_mod crct10dif_generic scsi_debug; do place_module "$wanted"; done
+# sg and sr_mod first, so that they attach to each drive when its host is scanned; then the
+# three hosts: scsi_debug, AHCI (libata) and virtio-scsi (on virtio's PCI transport).
+for wanted in sg sr_mod crct10dif_generic scsi_debug ahci virtio_pci virtio_scsi; do
+  place_module "$wanted"
+done
 printf '%s\n' "${ordered[@]}" >"$root/modules/order"
 
 # The probe is a dynamic executable (it loads the manager with dlopen): bring the shared
 # libraries both need, at the paths the dynamic loader expects.
 cp "$probe" "$aspi_library" "$root/probe/"
+probe_args=()
+[ "${ZVFIRM_QEMU_SIGNAL_CHECK:-0}" = 1 ] && probe_args+=(--signal-check)
+echo "${probe_args[*]}" >"$root/probe/args"
 for library in $(ldd "$probe" "$aspi_library" | grep -v ":$" | grep -o '/[^ ]*\.so[^ ]*' | sort -u); do
   mkdir -p "$root$(dirname "$library")"
   cp -L "$library" "$root$library"
@@ -164,18 +193,20 @@ for module in $(cat /modules/order); do
   [ "$module" = scsi_debug ] && parameters="ptype=5"
   insmod "/modules/$module.ko" $parameters || echo "guest: insmod $module failed"
 done
+# Five optical drives, each with its generic node, within 30 s.
 waited=0
-while [ ! -e /sys/class/block/sr0 ] || [ ! -c /dev/sg0 ]; do
-  [ $waited -ge 30 ] && break
-  sleep 1
+while [ "$(ls -d /sys/class/block/sr*/device/scsi_generic/sg* 2>/dev/null | wc -l)" -lt 5 ]; do
+  [ $waited -ge 300 ] && break
+  sleep 0.1
   waited=$((waited + 1))
 done
-echo "guest: SCSI devices: $(cd /sys/bus/scsi/devices && for d in [0-9]*:*; do echo -n "$d type $(cat $d/type) \"$(cat $d/vendor)\" \"$(cat $d/model)\"; "; done)"
-echo "guest: nodes: $(ls -l /dev/sr* /dev/sg* 2>&1 | tr '\n' ';')"
-echo "guest: /sys/class/block/sr0/device/scsi_generic: $(ls /sys/class/block/sr0/device/scsi_generic 2>&1)"
-echo "guest: /sys/class/scsi_generic/sg0/device -> $(readlink /sys/class/scsi_generic/sg0/device 2>&1)"
+echo "guest: drives ready after $((waited / 10)) s"
+echo "guest: SCSI devices: $(cd /sys/bus/scsi/devices && for d in [0-9]*:*; do echo -n "$d type $(cat $d/type) \"$(cat $d/vendor)\" \"$(cat $d/model)\" \"$(cat $d/rev)\"; "; done)"
+for block in /sys/class/block/sr*; do
+  echo "guest: ${block##*/} -> $(ls $block/device/scsi_generic 2>&1) at $(readlink $block/device | sed 's,.*/,,')"
+done
 echo "guest: running the probe"
-/probe/zvfirm-real-kernel-probe
+/probe/zvfirm-real-kernel-probe $(cat /probe/args)
 echo "PROBE-EXIT: $?"
 poweroff -f
 INIT
@@ -184,25 +215,44 @@ initramfs=$work/initramfs.cpio.gz
 (cd "$root" && find . -print0 | cpio --null -o -H newc --quiet) | gzip -1 >"$initramfs"
 
 # --- boot
-accel=()
+accel=tcg
 if [ -r /dev/kvm ] && [ -w /dev/kvm ]; then
-  accel=(-enable-kvm -cpu host)
+  accel=kvm
   say "using KVM"
 else
-  say "no KVM: software emulation, this takes a few minutes"
+  say "no KVM: software emulation"
 fi
+# Every QEMU drive holds a disc: an empty data image, enough for TEST UNIT READY.
+disc=$work/disc.iso
+truncate -s 2M "$disc"
+cdrom() { echo "if=none,id=$1,file=$disc,format=raw,media=cdrom,readonly=on"; }
+# The ids and revisions are the ones tests/qemu/guest_drives.cpp expects.
+drives=(
+  -device ahci,id=ahci0 -drive "$(cdrom atapi0-disc)"
+  -device ide-cd,bus=ahci0.0,drive=atapi0-disc,id=atapi0,ver=PT01
+  -device ahci,id=ahci1 -drive "$(cdrom atapi1-disc)"
+  -device ide-cd,bus=ahci1.0,drive=atapi1-disc,id=atapi1,ver=AS01
+  -device virtio-scsi-pci,id=vscsi
+  -drive "$(cdrom vcd0-disc)" -device scsi-cd,bus=vscsi.0,scsi-id=0,lun=0,drive=vcd0-disc,id=vcd0,ver=PT01
+  -drive "$(cdrom vcd1-disc)" -device scsi-cd,bus=vscsi.0,scsi-id=1,lun=0,drive=vcd1-disc,id=vcd1,ver=AS01
+)
 log=$work/guest.log
 say "booting (time limit ${guest_timeout}s); guest output follows and is kept in $log"
+boot_started=$SECONDS
 set +e
-timeout --foreground "$guest_timeout" qemu-system-x86_64 "${accel[@]}" -m 512 -smp 1 \
-  -kernel "$vmlinuz" -initrd "$initramfs" \
-  -nographic -no-reboot -append "console=ttyS0 panic=-1 quiet" </dev/null | tr -d '\r' | tee "$log"
-qemu_status=${PIPESTATUS[0]}
+python3 "$top/scripts/qemu-guest-console.py" --log "$log" --qmp "$work/qmp.sock" \
+  --time-limit "$guest_timeout" -- \
+  qemu-system-x86_64 -machine pc,accel=$accel -m 512 -smp 1 -nodefaults -display none \
+  -serial stdio -no-reboot -qmp "unix:$work/qmp.sock,server=on,wait=off" \
+  -kernel "$vmlinuz" -initrd "$initramfs" -append "console=ttyS0 panic=-1 quiet" \
+  "${drives[@]}"
+qemu_status=$?
 set -e
+say "guest ran $((SECONDS - boot_started)) s; whole check $((SECONDS - started)) s"
 
 probe_exit=$(sed -n 's/^PROBE-EXIT: \([0-9]*\)$/\1/p' "$log" | tail -n1)
 if [ -z "$probe_exit" ]; then
-  say "the guest ended without a probe result (qemu exit $qemu_status; 124 is the time limit)"
+  say "the guest ended without a probe result (exit $qemu_status; 124 is the time limit)"
   exit 2
 fi
 passes=$(grep -c '^PASS: ' "$log" || true)

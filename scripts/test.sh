@@ -18,5 +18,6 @@ build=${ZVFIRM_BUILD_DIR:-$top/build}
 )
 
 "$top/scripts/build.sh"
+ZVFIRM_QEMU_BUILD_DIR="$build" "$top/scripts/qemu-real-kernel-check.sh"
 cd "$build"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
