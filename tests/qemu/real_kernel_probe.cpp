@@ -42,6 +42,7 @@
 #include "scsi/drive_entry.h"
 #include "scsi/exec_scsi_command.h"
 #include "scsi/failure_text.h"
+#include "tests/qemu/benchmark.h"
 #include "tests/qemu/guest_drives.h"
 #include "tests/qemu/probe_report.h"
 #include "tests/qemu/signal_check.h"
@@ -560,11 +561,15 @@ void AspiPart() {
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const char* benchmarkTool = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--signal-check") == 0) {
             signalCheck = true;
+        } else if (std::strcmp(argv[i], "--benchmark") == 0 && i + 1 < argc) {
+            benchmarkTool = argv[++i];
         } else {
-            std::printf("usage: %s [--signal-check]\n", argv[0]);
+            std::printf("usage: %s [--signal-check | --benchmark PATH-OF-sg_write_buffer]\n",
+                        argv[0]);
             return 100;
         }
     }
@@ -573,6 +578,17 @@ int main(int argc, char** argv) {
     const char patterns[] = "Linux   scsi_debug      ;QEMU    ;";
     std::memcpy(Config.InquiryPatterns, patterns, sizeof patterns);
     std::printf("probe: identity list \"%s\"\n", Config.InquiryPatterns);
+    if (benchmarkTool != nullptr) {
+        const std::vector<GuestDrive> drives = FindGuestDrives();
+        const auto lettered = platform::linux_os::FindOpticalDrives("/sys", "/dev");
+        if (drives.empty() || lettered.empty() || drives[0].kind == nullptr ||
+            !IsDebugTarget(*drives[0].kind)) {
+            std::printf("probe: the first optical drive is not scsi_debug\n");
+            return 1;
+        }
+        RunBenchmark(lettered[0].devicePath.c_str(), benchmarkTool);
+        return 0;
+    }
 
     PassThroughPart();
     AspiPart();
