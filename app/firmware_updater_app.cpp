@@ -30,8 +30,11 @@ bool IsRestartCopyName(const std::string& exeName) {
     return exeName.size() >= 3 && exeName.compare(0, 3, "REB") == 0;
 }
 
+}  // namespace
+
 // Every start-up failure is one error box with no owner; the program ends after it.
-void ShowStartupError(const std::string& text) {
+void CFirmwareUpdaterApp::ShowStartupError(const std::string& text) {
+    endedOnError_ = true;
     platform::MessageBoxes* messages = platform::Platform().Messages;
     if (messages == nullptr) {
         // No user interface registered (a driver without one): the text still reaches
@@ -42,8 +45,6 @@ void ShowStartupError(const std::string& text) {
     messages->Show(text, kStartupErrorTitle, platform::MessageIcon::Stop,
                    platform::MessageButtons::Ok);
 }
-
-}  // namespace
 
 bool CFirmwareUpdaterApp::InitInstance() {
     // The OS family is part of the configuration's reset state, so it is asked first.
@@ -59,6 +60,7 @@ bool CFirmwareUpdaterApp::InitInstance() {
     DriveCount = 0;
 
     Lcid = system.UserDefaultLcid();
+    endedOnError_ = false;
 
     const std::string exeName = platform::ExeNameFromPath(system.ExecutablePath());
     if (IsRestartCopyName(exeName))

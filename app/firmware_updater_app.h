@@ -12,9 +12,15 @@ public:
     // inside, and the program ends when this returns.
     bool InitInstance();
 
+    // The process's exit status once InitInstance has returned: 1 when the run ended on an
+    // error message, so that scripts and the desktop can tell a failed start; 0 otherwise.
+    int ExitStatus() const { return endedOnError_ ? 1 : 0; }
+
 private:
     void RunRestartOnly();
     void RunNormally(const std::string& exeName);
+    void ShowStartupError(const std::string& text);
 
     StartupStages& stages_;
+    bool endedOnError_ = false;
 };

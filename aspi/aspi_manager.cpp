@@ -33,6 +33,16 @@ void CopyPadded(uint8_t (&field)[16], const std::string& text) {
     std::memcpy(field, text.data(), std::min(text.size(), sizeof field));
 }
 
+// A copy of the caller's event descriptor that is close-on-exec from the moment it
+// exists, so that a program forking in another thread never passes it on. The copy is then
+// pointed at the event once more with dup3 (atomic, still close-on-exec): thread checkers
+// follow dup3 but not fcntl, and so see the signal on the copy as the completion it is.
+int DuplicateCloseOnExec(int descriptor) {
+    const int copy = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    if (copy >= 0) dup3(descriptor, copy, O_CLOEXEC);
+    return copy;
+}
+
 }  // namespace
 
 // One execute request in flight. The manager works on its own copies of the command and
@@ -160,11 +170,9 @@ uint8_t Manager::Execute(SRB_ExecSCSICmd& request) {
         // The caller closes its descriptor when it stops waiting; ours stays valid (and
         // names the same event) until the job is over, so a late signal never lands on a
         // descriptor number that was reused for something else.
-        // (Plain dup rather than F_DUPFD_CLOEXEC: thread checkers follow dup, and see
-        // the signal on the copy as the completion it is.)
-        job->event = dup(static_cast<int>(reinterpret_cast<intptr_t>(request.SRB_PostProc)));
+        job->event = DuplicateCloseOnExec(
+            static_cast<int>(reinterpret_cast<intptr_t>(request.SRB_PostProc)));
         if (job->event < 0) return refuse(SS_ASPI_IS_BUSY);
-        fcntl(job->event, F_SETFD, FD_CLOEXEC);
     }
 
     StoreStatus(request, SS_PENDING);

@@ -6,10 +6,11 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <scsi/sg.h>
-#include <sys/ioctl.h>
 #include <tuple>
 #include <unistd.h>
+
+#include "platform/command_timeout.h"
+#include "platform/linux/sg_io_request.h"
 
 namespace aspi {
 
@@ -117,14 +118,6 @@ bool SysfsBus::HasDevice(int adapter, int target, int lun) const {
     return Find(adapter, target, lun) != nullptr;
 }
 
-uint32_t SysfsBus::TimeoutSeconds(const uint8_t* cdb) {
-    // WRITE BUFFER may program the drive's flash memory, which takes minutes; the program
-    // waits a little longer than this for the manager, so the kernel's time-out is what
-    // the user gets to see.
-    constexpr uint8_t kWriteBuffer = 0x3B;
-    return cdb[0] == kWriteBuffer ? 600 : 60;
-}
-
 DeviceOutcome SysfsBus::Execute(int adapter, int target, int lun, const uint8_t* cdb,
                                 uint8_t cdbLength, DataDirection direction, uint8_t* data,
                                 uint32_t length) {
@@ -144,34 +137,28 @@ DeviceOutcome SysfsBus::Execute(int adapter, int target, int lun, const uint8_t*
         return outcome;
     }
 
-    unsigned char sense[32] = {};
-    sg_io_hdr_t request{};
-    request.interface_id = 'S';
-    request.dxfer_direction = direction == DataDirection::In    ? SG_DXFER_FROM_DEV
-                              : direction == DataDirection::Out ? SG_DXFER_TO_DEV
-                                                                : SG_DXFER_NONE;
-    request.cmd_len = cdbLength;
-    request.mx_sb_len = sizeof sense;
-    request.dxfer_len = direction == DataDirection::None ? 0 : length;
-    request.dxferp = direction == DataDirection::None ? nullptr : data;
-    request.cmdp = const_cast<unsigned char*>(cdb);
-    request.sbp = sense;
-    request.timeout = TimeoutSeconds(cdb) * 1000;
-
-    int result;
-    do {
-        result = ioctl(fd, SG_IO, &request);
-    } while (result < 0 && errno == EINTR);
-    if (result < 0) outcome.error = errno;
+    uint8_t sense[32] = {};
+    platform::linux_os::SgCommand command;
+    command.cdb = cdb;
+    command.cdbLength = cdbLength;
+    command.direction = direction == DataDirection::In    ? SG_DXFER_FROM_DEV
+                        : direction == DataDirection::Out ? SG_DXFER_TO_DEV
+                                                          : SG_DXFER_NONE;
+    command.data = data;
+    command.length = direction == DataDirection::None ? 0 : length;
+    command.sense = sense;
+    command.senseRoom = sizeof sense;
+    command.timeoutSeconds = platform::CommandTimeoutSeconds(cdb);
+    const platform::linux_os::SgOutcome result = platform::linux_os::SendSgIo(fd, command);
     close(fd);
-    if (result < 0) return outcome;
 
-    outcome.scsiStatus = request.status;
-    outcome.hostStatus = request.host_status;
-    outcome.driverStatus = request.driver_status;
-    const int resid = std::clamp(request.resid, 0, static_cast<int>(request.dxfer_len));
-    outcome.transferred = request.dxfer_len - static_cast<uint32_t>(resid);
-    outcome.sense.assign(sense, sense + std::min<unsigned>(request.sb_len_wr, sizeof sense));
+    outcome.error = result.error;
+    if (result.error != 0) return outcome;
+    outcome.scsiStatus = result.scsiStatus;
+    outcome.hostStatus = result.hostStatus;
+    outcome.driverStatus = result.driverStatus;
+    outcome.transferred = result.transferred;
+    outcome.sense.assign(sense, sense + result.senseLength);
     return outcome;
 }
 

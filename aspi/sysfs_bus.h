@@ -25,9 +25,6 @@ public:
                           uint8_t cdbLength, DataDirection direction, uint8_t* data,
                           uint32_t length) override;
 
-    // Seconds a command may take before the kernel gives up on it.
-    static uint32_t TimeoutSeconds(const uint8_t* cdb);
-
 private:
     struct Device {
         int adapter;

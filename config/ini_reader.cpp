@@ -21,8 +21,11 @@ std::unique_ptr<platform::TextFile> OpenConfigurationFile(const std::string& pro
 // The code for a file that stopped giving lines before the section was complete. A read
 // error is not taken for the end of the file: what follows it (options such as the
 // restart prompt) would be lost silently and the load reported as a success. The file
-// could not be read, which the "not found" code comes nearest to.
+// could not be read, which the "not found" code comes nearest to. A file too large to be
+// a configuration gets the code of a buffer that cannot be held, as an oversized image
+// does.
 uint8_t EndedEarly(const platform::TextFile& file, uint8_t endOfFileCode) {
+    if (file.TooLarge()) return kConfigNoMemory;
     return file.Failed() ? kConfigFileNotFound : endOfFileCode;
 }
 

@@ -3,6 +3,7 @@
 // handle or knowledge of the device outlives a command.
 #include <cstring>
 
+#include "platform/command_timeout.h"
 #include "platform/pass_through.h"
 #include "platform/platform.h"
 #include "scsi/aligned_buffer.h"
@@ -25,16 +26,6 @@ constexpr uint8_t kSenseInfoLength = 32;
 constexpr uint32_t kSenseInfoOffset = 48;
 constexpr size_t kStatusSenseBytes = 14;
 constexpr uint8_t kCallerCdbBytes = 12;
-
-constexpr uint32_t kFlashTimeoutSeconds = 600;
-constexpr uint32_t kCommandTimeoutSeconds = 10;
-
-// WRITE BUFFER "download microcode and save" makes the drive program its flash, which
-// takes far longer than any other command. Byte 1 is compared whole: mode 5 with any
-// other bit set is not this command.
-uint32_t TimeoutFor(const uint8_t* cdb) {
-    return cdb[0] == 0x3B && cdb[1] == 0x05 ? kFlashTimeoutSeconds : kCommandTimeoutSeconds;
-}
 
 }  // namespace
 
@@ -90,7 +81,7 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
     }
 
     sptd.DataTransferLength = length;
-    sptd.TimeOutValue = TimeoutFor(cdb);
+    sptd.TimeOutValue = platform::CommandTimeoutSeconds(cdb);
     sptd.DataBuffer = dataBuffer;
     sptd.SenseInfoOffset = kSenseInfoOffset;
     std::memcpy(sptd.Cdb, cdb, cdbCopied);

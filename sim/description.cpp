@@ -1,9 +1,12 @@
 #include "sim/description.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <set>
-#include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace sim {
 
@@ -403,21 +406,52 @@ bool ParseDescription(std::string_view text, const std::string& fileName,
     return true;
 }
 
+namespace {
+
+// Opens `path` only when it is a regular file, found out without opening it: a device named
+// here would have its driver opened, and a FIFO would block. The file opened is the one
+// looked up, reached again through its O_PATH descriptor. -1 with `error` set otherwise.
+int OpenRegularFile(const std::string& path, std::string& error) {
+    const int lookedUp = open(path.c_str(), O_PATH | O_CLOEXEC);
+    if (lookedUp < 0) {
+        error = path + ": cannot be opened";
+        return -1;
+    }
+    struct stat info {};
+    int fd = -1;
+    if (fstat(lookedUp, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = path + ": is not a regular file";
+    } else {
+        const std::string reopen = "/proc/self/fd/" + std::to_string(lookedUp);
+        fd = open(reopen.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0) error = path + ": cannot be opened";
+    }
+    close(lookedUp);
+    return fd;
+}
+
+}  // namespace
+
 bool LoadDescriptionFile(const std::string& path, std::vector<DriveDescription>& drives,
                          std::string& error) {
     drives.clear();
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = path + ": cannot be opened";
-        return false;
+    const int fd = OpenRegularFile(path, error);
+    if (fd < 0) return false;
+    std::string text;
+    char piece[4096];
+    for (;;) {
+        const ssize_t got = read(fd, piece, sizeof piece);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            close(fd);
+            error = path + ": cannot be read";
+            return false;
+        }
+        if (got == 0) break;
+        text.append(piece, static_cast<size_t>(got));
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) {
-        error = path + ": cannot be read";
-        return false;
-    }
-    return ParseDescription(text.str(), path, drives, error);
+    close(fd);
+    return ParseDescription(text, path, drives, error);
 }
 
 }  // namespace sim

@@ -34,5 +34,5 @@ int main(int argc, char** argv) {
     app.InitInstance();
 
     platform::Platform().Messages = nullptr;
-    return 0;
+    return app.ExitStatus();
 }

@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QMessageBox>
 #include <QString>
 
@@ -65,7 +68,12 @@ int QtMessageBoxes::Show(const std::string& text, const std::string& title,
 int QtMessageBoxes::Log(const std::string& text, const std::string& title,
                         platform::MessageIcon icon, platform::MessageButtons buttons) {
     const int answer = DefaultAnswer(buttons);
-    std::FILE* file = std::fopen(logPath_.c_str(), "a");
+    // Not inherited by anything the program starts, and never written through a link
+    // planted at the log's name.
+    const int fd = open(logPath_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
+                        0666);
+    std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "a");
+    if (file == nullptr && fd >= 0) close(fd);
     if (file == nullptr) {
         std::fprintf(stderr, "zvfirm: cannot append to ZVFIRM_MESSAGE_LOG %s: %s: %s\n",
                      logPath_.c_str(), title.c_str(), text.c_str());

@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,22 +10,37 @@ namespace platform::linux_os {
 
 namespace {
 
-// Opens only regular files: a directory or a device named in a package is "not found".
-// The open does not block, so a FIFO named in a package cannot hang the program; the
-// descriptor is made blocking again once it is known to be a regular file.
+// Opens only regular files: a FIFO, a device or a folder named in a package is "not
+// found". What the name is must be known before anything opens it: opening a device runs
+// its driver (a watchdog, once opened, reboots the machine unless it is fed) and opening a
+// FIFO blocks. So the name is first looked up without opening the file (O_PATH, links
+// followed), its type read from that, and only a regular file is opened, through the
+// looked-up descriptor, so that the file opened is the file that was checked.
 int OpenRegularFile(const std::string& name) {
-    const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return -1;
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
+    const int path = open(name.c_str(), O_PATH | O_CLOEXEC);
+    if (path < 0) return -1;
+    struct stat checked {};
+    if (fstat(path, &checked) != 0 || !S_ISREG(checked.st_mode)) {
+        close(path);
         return -1;
     }
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        close(fd);
-        return -1;
+    const std::string reopen = "/proc/self/fd/" + std::to_string(path);
+    int fd = open(reopen.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0 && errno == ENOENT) {
+        // No /proc: open the name itself, without blocking, and keep the descriptor only
+        // when it is the very file that was checked. (A name swapped for a device between
+        // the look-up and this open is still refused, but its driver has been opened: only
+        // the reopen through /proc closes that gap.)
+        fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        struct stat opened {};
+        if (fd >= 0 && (fstat(fd, &opened) != 0 || opened.st_dev != checked.st_dev ||
+                        opened.st_ino != checked.st_ino || !S_ISREG(opened.st_mode) ||
+                        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
+            close(fd);
+            fd = -1;
+        }
     }
+    close(path);
     return fd;
 }
 
@@ -35,34 +51,6 @@ int64_t ReadSome(int fd, void* buffer, size_t count) {
         return got;
     }
 }
-
-class LinuxTextFile final : public TextFile {
-public:
-    explicit LinuxTextFile(int fd) : fd_(fd) {}
-    ~LinuxTextFile() override { close(fd_); }
-
-    bool ReadLine(std::string& line) override {
-        for (;;) {
-            if (splitter_.TakeLine(line)) return true;
-            if (atEnd_) return splitter_.TakeRest(line);
-            char chunk[4096];
-            const int64_t got = ReadSome(fd_, chunk, sizeof chunk);
-            if (got < 0) {
-                failed_ = true;
-                return false;
-            }
-            if (got == 0 || !splitter_.Feed(chunk, static_cast<size_t>(got))) atEnd_ = true;
-        }
-    }
-
-    bool Failed() const override { return failed_; }
-
-private:
-    int fd_;
-    TextLineSplitter splitter_;
-    bool atEnd_ = false;
-    bool failed_ = false;
-};
 
 class LinuxInputFile final : public InputFile {
 public:
@@ -76,12 +64,6 @@ private:
 
 class LinuxFileSystem final : public FileSystem {
 public:
-    std::unique_ptr<TextFile> OpenText(const std::string& name) override {
-        const int fd = OpenRegularFile(name);
-        if (fd < 0) return nullptr;
-        return std::make_unique<LinuxTextFile>(fd);
-    }
-
     std::unique_ptr<InputFile> OpenInput(const std::string& name) override {
         const int fd = OpenRegularFile(name);
         if (fd < 0) return nullptr;

@@ -1,19 +1,20 @@
 // How SG_IO outcomes map to "carried out" and to system error codes:
 //
-//   ioctl fails (errno)                       -> not carried out; code from the errno:
+//   the request fails (errno of sending or collecting it)
+//                                              -> not carried out; code from the errno:
 //       EACCES, EPERM                              5    access denied (e.g. the kernel's
 //                                                       command filter on a block node)
 //       ENOMEM                                     8    not enough memory
 //       ETIMEDOUT                                  121  time-out
 //       ENODEV, ENXIO                              21   device not ready (it is gone)
 //       anything else (EIO, EINVAL, ENOTTY...)     1117 device I/O error
-//   ioctl succeeds, host byte not DID_OK      -> not carried out:
+//   the kernel answers, host byte not DID_OK  -> not carried out:
 //       DID_TIME_OUT                               121
 //       DID_NO_CONNECT, DID_BAD_TARGET,
 //       DID_TRANSPORT_FAILFAST                     21
 //       DID_ALLOC_FAILURE                          8
 //       any other host error                       1117
-//   ioctl succeeds, driver byte reports an error (anything but OK and SENSE):
+//   the kernel answers, driver byte reports an error (anything but OK and SENSE):
 //       DRIVER_TIMEOUT                             121
 //       any other                                  1117
 //   otherwise                                  -> carried out: ScsiStatus is the target's
@@ -26,8 +27,17 @@
 #include "platform/linux/sg_io_request.h"
 #include "platform/linux/sg_status.h"
 
+#include <linux/major.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -50,6 +60,45 @@ uint32_t SystemErrorForHostStatus(uint16_t host) {
     }
 }
 
+// SG_IO through the ioctl, with every signal blocked in this thread for its length: an
+// interrupted SG_IO on a generic node gives the command up half-way and, with an
+// SA_RESTART handler anywhere in the process, the kernel would send it again on its own.
+// Signals that arrive meanwhile stay pending and are taken when the mask is restored. An
+// EINTR that still comes through (the C library keeps a few signals of its own
+// unblockable) is reported as a failure, never retried.
+int SendThroughIoctl(int descriptor, sg_io_hdr_t& header) {
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    const bool masked = pthread_sigmask(SIG_SETMASK, &all, &previous) == 0;
+    const int error = ioctl(descriptor, SG_IO, &header) == 0 ? 0 : errno;
+    if (masked) pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return error;
+}
+
+// The generic node's own interface: write() hands the command to the kernel, which
+// dispatches it at once; read() collects the answer. write() is called exactly once, so a
+// signal can only interrupt the wait for the answer, and that wait is simply repeated.
+int SendThroughGenericNode(int descriptor, sg_io_hdr_t& header) {
+    const ssize_t written = write(descriptor, &header, sizeof header);
+    if (written < 0) return errno;
+    if (static_cast<size_t>(written) != sizeof header) return EIO;
+    for (;;) {
+        pollfd waiting{descriptor, POLLIN, 0};
+        const int ready = poll(&waiting, 1, -1);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        const ssize_t got = read(descriptor, &header, sizeof header);
+        if (got >= 0) return static_cast<size_t>(got) == sizeof header ? 0 : EIO;
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN) return errno;
+        // Nothing to collect although poll woke: the device is going away.
+        if ((waiting.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return ENODEV;
+    }
+}
+
 }  // namespace
 
 uint32_t SystemErrorForErrno(int error) {
@@ -64,43 +113,87 @@ uint32_t SystemErrorForErrno(int error) {
     }
 }
 
-void BuildSgIoHeader(PassThroughBlock& block, sg_io_hdr_t& header) {
-    ScsiPassThroughDirect& sptd = block.Sptd;
+void BuildSgIoHeader(const SgCommand& command, sg_io_hdr_t& header) {
     std::memset(&header, 0, sizeof header);
-    std::memset(block.SenseBuffer, 0, sizeof block.SenseBuffer);
     header.interface_id = 'S';
-
-    header.dxfer_direction = SG_DXFER_NONE;
-    if (sptd.DataTransferLength != 0) {
-        if (sptd.DataIn == kDataIn) header.dxfer_direction = SG_DXFER_FROM_DEV;
-        if (sptd.DataIn == kDataOut) header.dxfer_direction = SG_DXFER_TO_DEV;
-    }
+    header.dxfer_direction = command.length == 0 ? SG_DXFER_NONE : command.direction;
     if (header.dxfer_direction != SG_DXFER_NONE) {
-        header.dxfer_len = sptd.DataTransferLength;
-        header.dxferp = sptd.DataBuffer;
+        header.dxfer_len = command.length;
+        header.dxferp = command.data;
     }
-
-    header.cmdp = sptd.Cdb;
-    header.cmd_len = sptd.CdbLength < sizeof sptd.Cdb ? sptd.CdbLength
-                                                      : static_cast<unsigned char>(sizeof sptd.Cdb);
-    header.sbp = block.SenseBuffer;
-    header.mx_sb_len = sptd.SenseInfoLength < kMaxSense ? sptd.SenseInfoLength : kMaxSense;
-    header.timeout = sptd.TimeOutValue * 1000u;
+    header.cmdp = const_cast<unsigned char*>(command.cdb);
+    header.cmd_len = command.cdbLength;
+    header.sbp = command.sense;
+    header.mx_sb_len = command.senseRoom;
+    header.timeout = command.timeoutSeconds * 1000u;
 }
 
-bool ReadSgIoOutcome(int ioctlErrno, const sg_io_hdr_t& header, PassThroughBlock& block,
-                     uint32_t* systemError) {
-    if (ioctlErrno != 0) {
+SgOutcome ReadSgIoHeader(int error, const sg_io_hdr_t& header) {
+    SgOutcome outcome;
+    outcome.error = error;
+    if (error != 0) return outcome;
+    outcome.scsiStatus = header.status;
+    outcome.hostStatus = header.host_status;
+    outcome.driverStatus = header.driver_status;
+    const int resid = std::clamp(header.resid, 0, static_cast<int>(header.dxfer_len));
+    outcome.transferred = header.dxfer_len - static_cast<uint32_t>(resid);
+    outcome.senseLength = std::min(header.sb_len_wr, header.mx_sb_len);
+    return outcome;
+}
+
+SgNode SgNodeOf(int descriptor) {
+    struct stat info {};
+    if (fstat(descriptor, &info) != 0 || !S_ISCHR(info.st_mode) ||
+        major(info.st_rdev) != SCSI_GENERIC_MAJOR)
+        return SgNode::Other;
+    // write() needs a descriptor opened for writing.
+    const int flags = fcntl(descriptor, F_GETFL);
+    return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY ? SgNode::GenericWritable
+                                                         : SgNode::Other;
+}
+
+SgOutcome SendSgIoTo(int descriptor, SgNode node, const SgCommand& command) {
+    sg_io_hdr_t header;
+    BuildSgIoHeader(command, header);
+    const int error = node == SgNode::GenericWritable ? SendThroughGenericNode(descriptor, header)
+                                                      : SendThroughIoctl(descriptor, header);
+    return ReadSgIoHeader(error, header);
+}
+
+SgOutcome SendSgIo(int descriptor, const SgCommand& command) {
+    return SendSgIoTo(descriptor, SgNodeOf(descriptor), command);
+}
+
+SgCommand CommandOfBlock(PassThroughBlock& block) {
+    const ScsiPassThroughDirect& sptd = block.Sptd;
+    std::memset(block.SenseBuffer, 0, sizeof block.SenseBuffer);
+    SgCommand command;
+    command.cdb = sptd.Cdb;
+    command.cdbLength = sptd.CdbLength < sizeof sptd.Cdb ? sptd.CdbLength
+                                                         : static_cast<uint8_t>(sizeof sptd.Cdb);
+    command.direction = sptd.DataIn == kDataIn    ? SG_DXFER_FROM_DEV
+                        : sptd.DataIn == kDataOut ? SG_DXFER_TO_DEV
+                                                  : SG_DXFER_NONE;
+    command.data = sptd.DataBuffer;
+    command.length = sptd.DataTransferLength;
+    command.sense = block.SenseBuffer;
+    command.senseRoom = sptd.SenseInfoLength < kMaxSense ? sptd.SenseInfoLength : kMaxSense;
+    command.timeoutSeconds = sptd.TimeOutValue;
+    return command;
+}
+
+bool ReadSgIoOutcome(const SgOutcome& outcome, PassThroughBlock& block, uint32_t* systemError) {
+    if (outcome.error != 0) {
         block.Sptd.ScsiStatus = 0;
-        *systemError = SystemErrorForErrno(ioctlErrno);
+        *systemError = SystemErrorForErrno(outcome.error);
         return false;
     }
-    block.Sptd.ScsiStatus = header.status;
-    if (header.host_status != kDidOk) {
-        *systemError = SystemErrorForHostStatus(header.host_status);
+    block.Sptd.ScsiStatus = outcome.scsiStatus;
+    if (outcome.hostStatus != kDidOk) {
+        *systemError = SystemErrorForHostStatus(outcome.hostStatus);
         return false;
     }
-    const uint16_t driver = header.driver_status & kDriverStatusMask;
+    const uint16_t driver = outcome.driverStatus & kDriverStatusMask;
     if (driver != 0) {
         *systemError = driver == kDriverTimeout ? kErrorSemTimeout : kErrorIoDevice;
         return false;
@@ -108,12 +201,8 @@ bool ReadSgIoOutcome(int ioctlErrno, const sg_io_hdr_t& header, PassThroughBlock
     return true;
 }
 
-bool SendSgIo(int descriptor, PassThroughBlock& block, uint32_t* systemError) {
-    sg_io_hdr_t header;
-    BuildSgIoHeader(block, header);
-    // No retry on EINTR: the command may already have reached the drive.
-    const int error = ioctl(descriptor, SG_IO, &header) == 0 ? 0 : errno;
-    return ReadSgIoOutcome(error, header, block, systemError);
+bool SendPassThrough(int descriptor, PassThroughBlock& block, uint32_t* systemError) {
+    return ReadSgIoOutcome(SendSgIo(descriptor, CommandOfBlock(block)), block, systemError);
 }
 
 }  // namespace platform::linux_os

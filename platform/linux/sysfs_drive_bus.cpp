@@ -58,7 +58,7 @@ bool SysfsDriveBus::Send(DriveHandle handle, PassThroughBlock& block, uint32_t* 
             return false;
         }
     }
-    return SendSgIo(handle, block, systemError);
+    return SendPassThrough(handle, block, systemError);
 }
 
 void SysfsDriveBus::Close(DriveHandle handle) {

@@ -38,33 +38,6 @@ private:
     size_t position_ = 0;
 };
 
-class MemoryTextFile final : public TextFile {
-public:
-    explicit MemoryTextFile(std::unique_ptr<MemoryReader> reader) : reader_(std::move(reader)) {}
-
-    bool ReadLine(std::string& line) override {
-        for (;;) {
-            if (splitter_.TakeLine(line)) return true;
-            if (atEnd_) return splitter_.TakeRest(line);
-            char piece[4096];
-            const int64_t got = reader_->Read(piece, sizeof piece);
-            if (got < 0) {
-                failed_ = true;
-                return false;
-            }
-            if (got == 0 || !splitter_.Feed(piece, static_cast<size_t>(got))) atEnd_ = true;
-        }
-    }
-
-    bool Failed() const override { return failed_; }
-
-private:
-    std::unique_ptr<MemoryReader> reader_;
-    TextLineSplitter splitter_;
-    bool atEnd_ = false;
-    bool failed_ = false;
-};
-
 class MemoryInputFile final : public InputFile {
 public:
     explicit MemoryInputFile(std::unique_ptr<MemoryReader> reader) : reader_(std::move(reader)) {}
@@ -106,13 +79,6 @@ const MemoryFiles::Entry* MemoryFiles::Find(const std::string& name) {
     const auto found = files_.find(name);
     if (found == files_.end() || !found->second.regular) return nullptr;
     return &found->second;
-}
-
-std::unique_ptr<TextFile> MemoryFiles::OpenText(const std::string& name) {
-    const Entry* entry = Find(name);
-    if (entry == nullptr) return nullptr;
-    return std::make_unique<MemoryTextFile>(
-        std::make_unique<MemoryReader>(*entry, maxReadSize_, openHandles_));
 }
 
 std::unique_ptr<InputFile> MemoryFiles::OpenInput(const std::string& name) {

@@ -43,7 +43,7 @@ public:
     // Files opened and not yet closed.
     int OpenHandleCount() const { return *openHandles_; }
 
-    std::unique_ptr<TextFile> OpenText(const std::string& name) override;
+    // Text files are read through the program's own line reader (FileSystem::OpenText).
     std::unique_ptr<InputFile> OpenInput(const std::string& name) override;
 
     // One file's contents and script; shared with its open handles.

@@ -112,9 +112,10 @@ StartupTest::~StartupTest() {
     ReleaseEpsImage();
 }
 
-void StartupTest::RunStartup() {
+int StartupTest::RunStartup() {
     CFirmwareUpdaterApp app(stages);
     EXPECT_FALSE(app.InitInstance());
+    return app.ExitStatus();
 }
 
 std::string StartupTest::OnlyErrorText() {

@@ -64,8 +64,8 @@ protected:
     StartupTest();
     ~StartupTest() override;
 
-    // Runs InitInstance and checks that it returned false.
-    void RunStartup();
+    // Runs InitInstance, checks that it returned false, and gives the exit status.
+    int RunStartup();
     // The one box shown, checked to be a start-up error box; "" when none or several.
     std::string OnlyErrorText();
 

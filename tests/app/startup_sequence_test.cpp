@@ -113,7 +113,7 @@ TEST_P(ConfigurationFailure, ShowsItsMessageInTheUsersLanguageAndEnds) {
         platform::ScopedServices scoped(services);
         system.Lcid = lcid;
 
-        RunStartup();
+        EXPECT_EQ(RunStartup(), 1);
 
         EXPECT_EQ(stages.calls, Calls{"LoadConfiguration"});
         ASSERT_EQ(boxes.Boxes().size(), 1u);
@@ -186,7 +186,7 @@ TEST_P(EarlyEnd, ShowsOneMessageAndKeepsWhatItHolds) {
         system.Version = c.aspi ? platform::OsVersion{platform::kPlatformWin32Windows, 4}
                                 : platform::OsVersion{platform::kPlatformWin32Nt, 10};
 
-        RunStartup();
+        EXPECT_EQ(RunStartup(), 1);
 
         EXPECT_EQ(stages.calls, c.calls);
         ASSERT_EQ(boxes.Boxes().size(), 1u);
@@ -236,7 +236,7 @@ TEST_P(TransportChoice, FollowsTheOsFamilyAndTheOption) {
         Config.NoPassThrough = noPassThrough;
         Config.Image = AllocateImageBuffer(64);
     };
-    RunStartup();
+    EXPECT_EQ(RunStartup(), 0);
 
     EXPECT_EQ(stages.configAtLoad.OsKind, c.osKind);
     EXPECT_EQ(UsePassThrough, c.usePassThrough);
@@ -299,7 +299,8 @@ TEST_F(StartupTest, AnythingButOkInTheNoticeDialogEndsSilentlyBeforeAspi) {
         freshStages.noticeResult = answer;
         stages = freshStages;
         system.Version = {platform::kPlatformWin32Windows, 4};
-        RunStartup();
+        // Declining the notice is the user's choice, not a failure.
+        EXPECT_EQ(RunStartup(), 0);
         EXPECT_EQ(stages.calls, (Calls{"LoadConfiguration", "RunNoticeDialog"}));
     }
     EXPECT_TRUE(messages.Boxes().empty());

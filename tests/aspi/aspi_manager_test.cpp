@@ -116,13 +116,6 @@ TEST(SysfsBusEmptyTest, NoGenericDevicesMeansNoAdapters) {
     EXPECT_EQ(manager.SupportInfo(), 0xE800u);
 }
 
-TEST(SysfsBusTimeoutTest, WriteBufferMayTakeTheFlashTime) {
-    const uint8_t writeBuffer[10] = {0x3B, 0x05};
-    const uint8_t inquiry[6] = {0x12};
-    EXPECT_EQ(aspi::SysfsBus::TimeoutSeconds(writeBuffer), 600u);
-    EXPECT_EQ(aspi::SysfsBus::TimeoutSeconds(inquiry), 60u);
-}
-
 // --- Requests against the sysfs bus -----------------------------------------------------
 
 class ManagerOnSysfsTest : public SysfsBusTest {

@@ -8,6 +8,7 @@
 #include "config/ini_reader.h"
 #include "config/load_configuration.h"
 #include "config_fixture.h"
+#include "platform/files.h"
 
 using namespace std::string_literals;
 
@@ -53,6 +54,11 @@ struct IniCase {
 };
 
 void NoCheck(const UpdateConfig&) {}
+
+// `text` followed by a line of filler that brings the file to `size` bytes.
+std::string PaddedTo(const std::string& text, size_t size) {
+    return text + std::string(size - text.size() - 1, 'x') + "\n";
+}
 
 const IniCase kSectionCases[] = {
     {"empty file", "", kConfigNoUpgradeSection, NoCheck},
@@ -211,14 +217,24 @@ const IniCase kValueCases[] = {
          EXPECT_EQ(Text(c.Version), "");
          EXPECT_EQ(c.NoRestartPrompt, 1);
      }},
-    {"a line of a megabyte is ignored and reading goes on",
-     kHead + std::string(1 << 20, 'x') + "\nVERSION=1.00\n" + kOption + "USE RESTART=NO" + std::string(1 << 20, 'x') +
+    {"long lines are ignored and reading goes on",
+     kHead + std::string(400000, 'x') + "\nVERSION=1.00\n" + kOption + "USE RESTART=NO" + std::string(400000, 'x') +
          "\n",
      kConfigOk,
      [](const UpdateConfig& c) {
          EXPECT_EQ(Text(c.Version), "1.00");
          EXPECT_EQ(c.NoRestartPrompt, 1);
      }},
+    // No configuration is that large: a file that goes on past the limit is refused with the
+    // code of a buffer that cannot be held, whatever it holds.
+    {"a file exactly at the size limit", PaddedTo(kHead + "VERSION=1.00\n" + kOption, platform::kTextFileLimit),
+     kConfigOk, [](const UpdateConfig& c) { EXPECT_EQ(Text(c.Version), "1.00"); }},
+    {"a file one byte past the size limit",
+     PaddedTo(kHead + "VERSION=1.00\n" + kOption, platform::kTextFileLimit + 1), kConfigNoMemory, NoCheck},
+    {"an upgrade section that never ends", kHead + std::string(2 * platform::kTextFileLimit, '\0'),
+     kConfigNoMemory, NoCheck},
+    {"no header within the size limit", std::string(2 * platform::kTextFileLimit, '\n') + kHead + kOption,
+     kConfigNoMemory, NoCheck},
 };
 
 class IniCaseTest : public IniReaderTest, public ::testing::WithParamInterface<IniCase> {};

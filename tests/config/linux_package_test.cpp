@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -120,6 +121,47 @@ TEST_F(LinuxPackageTest, ASecondaryImageIsLoadedOrReportedMissing) {
     ASSERT_EQ(LoadConfiguration("FWUPD.INI"), kConfigOk);
     EXPECT_EQ(Config.EpsSize, 0x10000u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(Config.EpsImage), Config.EpsSize), eps.substr(0, 0x10000));
+}
+
+// Hostile packages: files without end, and devices or FIFOs where files belong. Each ends
+// with its code, without reading gigabytes and without opening the device.
+TEST_F(LinuxPackageTest, EndlessAndSpecialFilesGiveTheirCodes) {
+    const std::string kIniForZero =
+        "[UPGRADEINFORMATION]\nFIRMWAREFILENAME=/dev/zero\nFIRMWAREFILESIZE=65563\n[OPTION]\n";
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        uint8_t code;
+    };
+    const Case cases[] = {
+        {"sparse 4 GiB configuration",
+         [] {
+             Write("FWUPD.INI", "");
+             ASSERT_EQ(truncate("FWUPD.INI", off_t{4} << 30), 0);
+         },
+         kConfigNoMemory},
+        {"configuration linked to a /proc file without end",
+         [] { fs::create_symlink("/proc/self/pagemap", "FWUPD.INI"); }, kConfigNoMemory},
+        {"configuration linked to /dev/zero", [] { fs::create_symlink("/dev/zero", "FWUPD.INI"); },
+         kConfigFileNotFound},
+        {"configuration is a FIFO", [] { ASSERT_EQ(mkfifo("FWUPD.INI", 0600), 0); }, kConfigFileNotFound},
+        {"image named /dev/zero", [&] { Write("FWUPD.INI", kIniForZero); }, kConfigImageNotFound},
+        {"image linked to /dev/zero",
+         [] {
+             Write("FWUPD.INI", kIni);
+             fs::create_symlink("/dev/zero", "fw.bin");
+         },
+         kConfigImageNotFound},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.make();
+        EXPECT_EQ(LoadConfiguration("FWUPD.INI"), c.code);
+        ReleaseMainImage();
+        ResetUpdateConfig(2);
+        fs::remove("FWUPD.INI");
+        fs::remove("fw.bin");
+    }
 }
 
 TEST_F(LinuxPackageTest, AnUnreadableImageIsNotFound) {

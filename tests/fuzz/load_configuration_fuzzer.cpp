@@ -1,17 +1,22 @@
 // libFuzzer target: arbitrary bytes as the configuration file, and image files made from
-// them, through LoadConfiguration on the in-memory file system. Checks what must hold
-// whatever the package holds: a known result code, every text field ended within its
-// size, a loaded image within what WRITE BUFFER can address and equal to its file, and
-// every file closed again.
+// them, through LoadConfiguration, first on the in-memory file system and then on the real
+// Linux file code in a temporary folder. Checks what must hold whatever the package holds:
+// a known result code, every text field ended within its size, a loaded image within what
+// WRITE BUFFER can address and equal to its file, every file closed again, a file past the
+// size limit refused, and the same result from both file systems.
 //
 // The last input byte also steers the package around the configuration file, so that the
 // fuzzer reaches the image and identity paths, not only the reader:
 //   bits 0-1  main image: 0 exact size, 1 one byte short, 2 missing, 3 longer than needed
 //   bits 2-3  secondary image: the same choices
 //   bits 4-5  identity block in the main image: 0 none, 1 at 0, 2 at 0x10000, 3 both
-//   bit  6    reads of the main image fail half way
+//   bit  6    reads of the main image fail half way (in memory only; the real files are
+//             then not tried, since their reads cannot be made to fail)
 //   bit  7    Japanese texts (code page 932 lines)
-// The configuration file is the whole input, that byte included.
+// The configuration file is the whole input, that byte included. When the byte before it
+// is 0xF0 or above, the input is repeated into a file of about the size limit instead (its
+// low four bits place the end from 8 bytes below the limit to 7 above it), so that lines
+// and files as long as the reader takes are tried too.
 
 #include <algorithm>
 #include <cstddef>
@@ -21,6 +26,9 @@
 #include <cstring>
 #include <string>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "config/identity.h"
 #include "config/image_buffers.h"
 #include "config/image_loader.h"
@@ -29,6 +37,8 @@
 #include "config/program_values.h"
 #include "config/reset.h"
 #include "config/update_config.h"
+#include "platform/files.h"
+#include "platform/linux/linux_platform.h"
 #include "platform/platform.h"
 #include "platform/substitute/memory_files.h"
 
@@ -159,11 +169,119 @@ void CheckConfig(uint8_t code, const platform::substitute::MemoryFiles& files,
     }
 }
 
+// What one load gave, kept to compare the two file systems.
+struct LoadResult {
+    uint8_t code = 0;
+    UpdateConfig config{};
+    std::string image;
+    std::string epsImage;
+};
+
+LoadResult TakeResult(uint8_t code) {
+    LoadResult result;
+    result.code = code;
+    result.config = Config;
+    if (Config.Image != nullptr)
+        result.image.assign(reinterpret_cast<const char*>(Config.Image), Config.FirmwareSize);
+    if (Config.EpsImage != nullptr)
+        result.epsImage.assign(reinterpret_cast<const char*>(Config.EpsImage), Config.EpsSize);
+    result.config.Image = nullptr;
+    result.config.EpsImage = nullptr;
+    ReleaseMainImage();
+    ReleaseEpsImage();
+    ResetUpdateConfig(2);
+    return result;
+}
+
+template <size_t N>
+bool SameField(const char (&a)[N], const char (&b)[N]) {
+    return std::memcmp(a, b, N) == 0;
+}
+
+bool SameResult(const LoadResult& a, const LoadResult& b) {
+    const UpdateConfig& x = a.config;
+    const UpdateConfig& y = b.config;
+    return a.code == b.code && SameField(x.AppTitle, y.AppTitle) &&
+           SameField(x.InquiryPatterns, y.InquiryPatterns) && SameField(x.Version, y.Version) &&
+           SameField(x.FirmwareFileName, y.FirmwareFileName) &&
+           SameField(x.EpsFileName, y.EpsFileName) && SameField(x.EpsVersion, y.EpsVersion) &&
+           x.FirmwareSize == y.FirmwareSize && x.BufferSize == y.BufferSize &&
+           x.EpsSize == y.EpsSize && x.MelcoInquiry == y.MelcoInquiry &&
+           x.NoPassThrough == y.NoPassThrough && x.CautionKind == y.CautionKind &&
+           x.PcbCheck == y.PcbCheck && x.NoRestartPrompt == y.NoRestartPrompt &&
+           x.NoBinaryInfo == y.NoBinaryInfo && x.NoDeleteFile == y.NoDeleteFile &&
+           x.WaitSeconds == y.WaitSeconds && x.TwiceUpdate == y.TwiceUpdate &&
+           x.UpdateAfterCmd == y.UpdateAfterCmd && a.image == b.image &&
+           a.epsImage == b.epsImage;
+}
+
+// A name the real files can take inside the temporary folder: no folder part.
+bool PlainName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+void WriteFile(const std::string& name, const std::string& bytes) {
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    Check(fd >= 0, "cannot write a package file");
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote = write(fd, bytes.data() + done, bytes.size() - done);
+        Check(wrote > 0, "cannot write a package file");
+        done += static_cast<size_t>(wrote);
+    }
+    close(fd);
+}
+
+// The package as files in a folder of their own, loaded through the Linux file code.
+// Only the files the in-memory run had are written: the configuration file, and each image
+// that was made for it (an image named like a configuration file is not).
+uint8_t LoadFromRealFiles(const std::string& ini, const std::string& mainName,
+                          const std::string& mainFile, bool mainWritten, const std::string& epsName,
+                          const std::string& epsFile, bool epsWritten) {
+    static const std::string folder = [] {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
+                              "/zvfirm-fuzz-XXXXXX";
+        Check(mkdtemp(pattern.data()) != nullptr, "cannot make the package folder");
+        return pattern;
+    }();
+    const int previous = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    Check(previous >= 0 && chdir(folder.c_str()) == 0, "cannot enter the package folder");
+
+    WriteFile(kProfileName, ini);
+    if (mainWritten) WriteFile(mainName, mainFile);
+    if (epsWritten) WriteFile(epsName, epsFile);
+
+    platform::Services services = platform::Platform();
+    services.Files = &platform::linux_os::LinuxFiles();
+    uint8_t code;
+    {
+        const platform::ScopedServices scoped(services);
+        ResetUpdateConfig(2);
+        code = LoadConfiguration(kProfileName);
+    }
+    unlink(kProfileName);
+    if (!mainName.empty()) unlink(mainName.c_str());
+    if (!epsName.empty()) unlink(epsName.c_str());
+    Check(fchdir(previous) == 0, "cannot leave the package folder");
+    close(previous);
+    return code;
+}
+
+// True when reading must run past the size limit: no end-of-file byte comes first.
+bool PastTheLimit(const std::string& ini) {
+    if (ini.size() <= platform::kTextFileLimit) return false;
+    return std::memchr(ini.data(), 0x1A, platform::kTextFileLimit + 1) == nullptr;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string ini(reinterpret_cast<const char*>(data), size);
     const unsigned steer = size > 0 ? data[size - 1] : 0;
+    const unsigned stretch = size > 1 ? data[size - 2] : 0;
+    const std::string ini =
+        stretch >= 0xF0 ? RepeatedBytes(data, size, platform::kTextFileLimit - 8 + (stretch & 0x0F))
+                        : std::string(reinterpret_cast<const char*>(data), size);
     Lcid = (steer & 0x80) != 0 ? kLcidJapanese : 1033;
 
     platform::substitute::MemoryFiles files;
@@ -220,11 +338,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::fprintf(stderr, "code %u, image %u bytes, secondary %u bytes, title \"%s\"\n", code,
                      Config.FirmwareSize, Config.EpsSize, Config.AppTitle);
     CheckConfig(code, files, mainFile, mainPresent, epsFile, epsPresent);
+    // A file that goes on past the limit is refused, unless a value error came first.
+    if (PastTheLimit(ini))
+        Check(code == kConfigNoMemory || code == kConfigValueTooLong, "an oversized file was read");
 
     // Start-up ends the program on a failure with the buffers still held; here the next
     // input needs a clean configuration.
-    ReleaseMainImage();
-    ReleaseEpsImage();
-    ResetUpdateConfig(2);
+    const LoadResult inMemory = TakeResult(code);
+
+    // The same package on the real file code gives the same result.
+    const bool realFilesComparable = (steer & 0x40) == 0 &&
+                                     (mainName.empty() || PlainName(mainName)) &&
+                                     (epsName.empty() || PlainName(epsName));
+    if (realFilesComparable) {
+        const auto madeFor = [](const std::string& name) {
+            return name != kProfileName && name != kFallbackConfigName;
+        };
+        const bool mainWritten = mainPresent && madeFor(mainName);
+        const bool epsWritten = epsPresent && madeFor(epsName) && epsName != mainName;
+        const uint8_t realCode =
+            LoadFromRealFiles(ini, mainName, mainFile, mainWritten, epsName, epsFile, epsWritten);
+        Check(SameResult(TakeResult(realCode), inMemory),
+              "the real files and the in-memory files disagree");
+    }
     return 0;
 }

@@ -9,6 +9,8 @@ namespace {
 
 using platform::PassThroughBlock;
 using platform::linux_os::BuildSgIoHeader;
+using platform::linux_os::CommandOfBlock;
+using platform::linux_os::ReadSgIoHeader;
 using platform::linux_os::ReadSgIoOutcome;
 
 struct HeaderCase {
@@ -47,7 +49,7 @@ TEST(SgIoHeader, CarriesDirectionCommandDataSenseAndTimeOut) {
 
         sg_io_hdr_t header;
         std::memset(&header, 0xCC, sizeof header);
-        BuildSgIoHeader(block, header);
+        BuildSgIoHeader(CommandOfBlock(block), header);
         EXPECT_EQ(header.interface_id, 'S');
         EXPECT_EQ(header.dxfer_direction, c.direction);
         EXPECT_EQ(header.dxfer_len, c.expectedLength);
@@ -111,7 +113,8 @@ TEST(SgIoOutcome, MapsKernelResultsToCarriedOutOrASystemError) {
         header.host_status = c.host;
         header.driver_status = c.driver;
         uint32_t systemError = 0xFFFF;
-        EXPECT_EQ(ReadSgIoOutcome(c.ioctlErrno, header, block, &systemError), c.carriedOut);
+        EXPECT_EQ(ReadSgIoOutcome(ReadSgIoHeader(c.ioctlErrno, header), block, &systemError),
+                  c.carriedOut);
         if (c.carriedOut) {
             EXPECT_EQ(block.Sptd.ScsiStatus, c.status);
             EXPECT_EQ(systemError, 0xFFFFu);

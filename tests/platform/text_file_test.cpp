@@ -1,4 +1,5 @@
-// Text-mode line reading, shared by every text file, and the Linux file opening rules.
+// Text-mode line reading, shared by every text file, its size limit, and the Linux file
+// opening rules.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,11 +8,15 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "platform/files.h"
 #include "platform/linux/linux_platform.h"
+#include "platform/substitute/memory_files.h"
 
 using namespace std::string_literals;
 
@@ -41,7 +46,7 @@ struct LineCase {
     Lines lines;
 };
 
-const std::string kLongLine(1 << 20, 'L');
+const std::string kLongLine(1 << 19, 'L');
 
 const LineCase kLineCases[] = {
     {"empty file", "", {}},
@@ -57,7 +62,7 @@ const LineCase kLineCases[] = {
     {"Ctrl-Z right after a line feed", "a\n\x1a\n", {"a"}},
     {"zero bytes inside a line", "a\0b\n\0\n"s, {"a\0b"s, "\0"s}},
     {"high bytes", "\x83\x41\xff\n", {"\x83\x41\xff"}},
-    {"a megabyte line between short ones", "x\n" + kLongLine + "\r\ny", {"x", kLongLine, "y"}},
+    {"a half-megabyte line between short ones", "x\n" + kLongLine + "\r\ny", {"x", kLongLine, "y"}},
 };
 
 class LineSplitTest : public ::testing::TestWithParam<LineCase> {};
@@ -98,6 +103,64 @@ TEST(LineSplitTest, NothingIsTakenAfterTheEndOfFileByte) {
     EXPECT_FALSE(splitter.TakeRest(line));
 }
 
+// ---- The size limit ------------------------------------------------------------------------
+
+constexpr size_t kLimit = platform::kTextFileLimit;
+
+struct LimitCase {
+    const char* name;
+    std::string bytes;
+    Lines lines;  // every line handed out before reading stopped
+    bool tooLarge;
+};
+
+const std::string kFiller(kLimit - 4, 'x');
+
+const LimitCase kLimitCases[] = {
+    {"exactly at the limit", "a\n" + kFiller + "\nb", {"a", kFiller, "b"}, false},
+    // The lines that ended within the limit still come out; the one the limit cuts does not.
+    {"one byte past the limit", "a\n" + kFiller + "\nbc", {"a", kFiller}, true},
+    {"end-of-file byte right at the limit", "a\n" + kFiller + "\nb\x1a" + std::string(5000, 'y'),
+     {"a", kFiller, "b"}, false},
+    {"megabytes after an end-of-file byte", "a\n\x1a" + std::string(3 * kLimit, 'y'), {"a"}, false},
+    {"one line far past the limit", std::string(3 * kLimit, '\0'), {}, true},
+};
+
+// The lines and the verdict of one text file.
+struct Reading {
+    Lines lines;
+    bool tooLarge = false;
+    bool failed = false;
+};
+
+Reading ReadAll(platform::TextFile& file) {
+    Reading reading;
+    std::string line;
+    while (file.ReadLine(line)) reading.lines.push_back(line);
+    reading.tooLarge = file.TooLarge();
+    reading.failed = file.Failed();
+    // Once stopped, a file stays stopped.
+    EXPECT_FALSE(file.ReadLine(line));
+    return reading;
+}
+
+TEST(TextFileLimitTest, ReadingStopsPastTheLimitWhateverTheReadSizes) {
+    for (const LimitCase& c : kLimitCases) {
+        for (const size_t readSize : {size_t{0}, size_t{4095}, size_t{7}}) {
+            SCOPED_TRACE(std::string(c.name) + ", reads of " + std::to_string(readSize));
+            platform::substitute::MemoryFiles files;
+            files.Add("big.ini", c.bytes);
+            files.SetMaxReadSize(readSize);
+            const auto file = files.OpenText("big.ini");
+            ASSERT_NE(file, nullptr);
+            const Reading reading = ReadAll(*file);
+            EXPECT_EQ(reading.tooLarge, c.tooLarge);
+            EXPECT_FALSE(reading.failed);
+            EXPECT_EQ(reading.lines, c.lines);
+        }
+    }
+}
+
 // Files in a temporary folder, read through the Linux file system.
 class LinuxFilesTest : public ::testing::Test {
 protected:
@@ -127,6 +190,33 @@ TEST_F(LinuxFilesTest, ReadsTheLinesOfEveryCase) {
         while (file->ReadLine(line)) lines.push_back(line);
         EXPECT_FALSE(file->Failed()) << c.name;
         EXPECT_EQ(lines, c.lines) << c.name;
+    }
+}
+
+TEST_F(LinuxFilesTest, StopsPastTheLimitOfEveryCase) {
+    for (const LimitCase& c : kLimitCases) {
+        SCOPED_TRACE(c.name);
+        const auto file = files_.OpenText(Write("big.ini", c.bytes));
+        ASSERT_NE(file, nullptr);
+        const Reading reading = ReadAll(*file);
+        EXPECT_EQ(reading.tooLarge, c.tooLarge);
+        EXPECT_FALSE(reading.failed);
+        EXPECT_EQ(reading.lines, c.lines);
+    }
+}
+
+// Files that report no size, or a size far beyond what is read, end at the limit.
+TEST_F(LinuxFilesTest, EndlessAndSparseFilesStopAtTheLimit) {
+    const std::string sparse = (folder_ / "sparse.ini").string();
+    Write("sparse.ini", "");
+    ASSERT_EQ(truncate(sparse.c_str(), off_t{4} << 30), 0);
+    for (const std::string& name : {sparse, std::string("/proc/self/pagemap")}) {
+        SCOPED_TRACE(name);
+        const auto file = files_.OpenText(name);
+        ASSERT_NE(file, nullptr);
+        const Reading reading = ReadAll(*file);
+        EXPECT_TRUE(reading.tooLarge);
+        EXPECT_FALSE(reading.failed);
     }
 }
 
@@ -162,7 +252,38 @@ TEST_F(LinuxFilesTest, OnlyExistingRegularFilesOpen) {
     EXPECT_EQ(files_.OpenText(fifo), nullptr);
     EXPECT_EQ(files_.OpenInput(fifo), nullptr);
 
-    EXPECT_EQ(files_.OpenInput("/dev/null"), nullptr);
+    for (const char* device : {"/dev/null", "/dev/zero", "/dev/tty"}) {
+        EXPECT_EQ(files_.OpenText(device), nullptr) << device;
+        EXPECT_EQ(files_.OpenInput(device), nullptr) << device;
+    }
+
+    // A link is followed, and what it leads to decides.
+    const std::string toDevice = (folder_ / "to-zero.bin").string();
+    fs::create_symlink("/dev/zero", toDevice);
+    EXPECT_EQ(files_.OpenInput(toDevice), nullptr);
+    const std::string toFile = (folder_ / "to-file.bin").string();
+    fs::create_symlink(Write("file.bin", "data"), toFile);
+    EXPECT_NE(files_.OpenInput(toFile), nullptr);
+}
+
+// A special file is only looked at, never opened: inotify reports every close of a file
+// that was really opened, and none for a descriptor that only named it (O_PATH).
+TEST_F(LinuxFilesTest, ASpecialFileIsNeverOpened) {
+    const std::string fifo = (folder_ / "fifo.bin").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int watcher = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    ASSERT_GE(inotify_add_watch(watcher, fifo.c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE), 0);
+
+    EXPECT_EQ(files_.OpenText(fifo), nullptr);
+    EXPECT_EQ(files_.OpenInput(fifo), nullptr);
+
+    alignas(inotify_event) char events[4096];
+    EXPECT_LT(read(watcher, events, sizeof events), 0) << "the FIFO was opened";
+    // The watch itself works: a real open and close is seen.
+    close(open(fifo.c_str(), O_RDONLY | O_NONBLOCK));
+    EXPECT_GT(read(watcher, events, sizeof events), 0);
+    close(watcher);
 }
 
 TEST_F(LinuxFilesTest, NamesWithoutAFolderResolveAgainstTheCurrentDirectory) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -185,6 +187,18 @@ TEST_F(DescriptionFileTest, AttachesNothingForAMissingFile) {
     std::ostringstream errors;
     EXPECT_TRUE(sim::LoadAttachedDrives(path.c_str(), errors).empty());
     EXPECT_EQ(errors.str(), "zvfirm: simulated drives: " + path + ": cannot be opened\n");
+}
+
+// A device or a FIFO named as the description is refused without being opened: a FIFO
+// without a writer would otherwise block for ever.
+TEST_F(DescriptionFileTest, AttachesNothingForAFileThatIsNotRegular) {
+    const std::string fifo = (folder_ / "fifo.sim").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero"), folder_.string()}) {
+        std::ostringstream errors;
+        EXPECT_TRUE(sim::LoadAttachedDrives(path.c_str(), errors).empty());
+        EXPECT_EQ(errors.str(), "zvfirm: simulated drives: " + path + ": is not a regular file\n");
+    }
 }
 
 TEST_F(DescriptionFileTest, AttachesNothingQuietlyWithoutAPath) {

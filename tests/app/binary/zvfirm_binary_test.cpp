@@ -63,10 +63,12 @@ protected:
         const fs::path out = folder_ / "stdout";
         const fs::path err = folder_ / "stderr";
         fs::remove(log);
-        std::vector<std::string> environment{
-            "PATH=/usr/bin:/bin", "QT_QPA_PLATFORM=offscreen", "ZVFIRM_MESSAGE_LOG=" + log.string(),
-            "TMPDIR=" + folder_.string(), "XDG_RUNTIME_DIR=" + folder_.string()};
-        environment.insert(environment.end(), extra.begin(), extra.end());
+        // `extra` comes first: the first of two entries of one name is the one read.
+        std::vector<std::string> environment(extra);
+        for (const std::string& entry : std::vector<std::string>{
+                 "PATH=/usr/bin:/bin", "QT_QPA_PLATFORM=offscreen", "ZVFIRM_MESSAGE_LOG=" + log.string(),
+                 "TMPDIR=" + folder_.string(), "XDG_RUNTIME_DIR=" + folder_.string()})
+            environment.push_back(entry);
         std::vector<char*> envp;
         for (std::string& entry : environment) envp.push_back(entry.data());
         envp.push_back(nullptr);
@@ -155,15 +157,31 @@ TEST_F(ZvfirmBinary, EmptyFolderReportsTheMissingConfigurationInTheUsersLanguage
     for (const Case& c : cases) {
         SCOPED_TRACE(c.locale);
         const Outcome run = Start({c.locale});
-        EXPECT_EQ(run.exitCode, 0);
+        // Scripts and the desktop tell a failed start by the status.
+        EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(run.boxes, ErrorBox(c.text));
         EXPECT_EQ(run.out, "");
     }
 }
 
+// The log may lie in a folder others can write to: a link planted at its name is not
+// followed, and the box still reaches the user on the error output.
+TEST_F(ZvfirmBinary, MessageLogDoesNotFollowALinkAtItsName) {
+    const fs::path victim = folder_ / "victim";
+    WriteWhole(victim, "untouched");
+    const fs::path planted = folder_ / "planted.log";
+    fs::create_symlink(victim, planted);
+
+    const Outcome run = Start({"LANG=C", "ZVFIRM_MESSAGE_LOG=" + planted.string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(ReadWhole(victim), "untouched");
+    EXPECT_NE(run.err.find("INI file not found. (Code 1)"), std::string::npos) << run.err;
+}
+
 TEST_F(ZvfirmBinary, ShortImageIsAReadingFailure) {
     WritePackage(16383);
     const Outcome run = Start({"LANG=en_US.UTF-8"});
+    EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.boxes, ErrorBox("Firmware file reading failure. (Code 12)"));
     EXPECT_EQ(run.out, "");
 }
@@ -171,6 +189,7 @@ TEST_F(ZvfirmBinary, ShortImageIsAReadingFailure) {
 TEST_F(ZvfirmBinary, NoMatchingDriveEndsWithNoDriveFound) {
     WritePackage(16384);
     const Outcome run = Start({"LANG=ja_JP.UTF-8", SimulatedDrive("DVD-RW  OTHER   ")});
+    EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.boxes, ErrorBox("ドライブが見つかりません。"));
     EXPECT_EQ(run.out, "");
 }
@@ -203,6 +222,7 @@ TEST_F(ZvfirmBinary, DiscoveredDrivesAreListedOnBothTransports) {
 TEST_F(ZvfirmBinary, CautionStopsAtTheNoticeDialogBeforeAnyDrive) {
     WritePackage(16384, "USE CDR CAUTION=YES\r\n");
     const Outcome run = Start({"LANG=C", SimulatedDrive("CD-RW   TEST1234")});
+    EXPECT_EQ(run.exitCode, 0);
     EXPECT_FALSE(run.boxesShown) << run.boxes;
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("zvfirm: the notice dialog is not built yet; stopping here."),
