@@ -22,8 +22,6 @@
 #                         exists, else <work folder>/cache)
 #   ZVFIRM_QEMU_KERNEL    kernel package name (default: what linux-image-amd64 depends on)
 #   ZVFIRM_QEMU_TIMEOUT   seconds the guest may run (default: 600)
-#   ZVFIRM_QEMU_SIGNAL_CHECK  1: also send a signal during a slow command on both
-#                         transports and count the dispatches (probe option --signal-check)
 #   ZVFIRM_QEMU_BENCHMARK 1: measure instead of checking (probe option --benchmark): both
 #                         transports against a raw SG_IO loop, and a 2 MiB download against
 #                         sg_write_buffer from Debian's sg3-utils, put into the guest
@@ -177,7 +175,6 @@ printf '%s\n' "${ordered[@]}" >"$root/modules/order"
 # libraries both need, at the paths the dynamic loader expects.
 cp "$probe" "$aspi_library" "$root/probe/"
 probe_args=()
-[ "${ZVFIRM_QEMU_SIGNAL_CHECK:-0}" = 1 ] && probe_args+=(--signal-check)
 if [ "${ZVFIRM_QEMU_BENCHMARK:-0}" = 1 ]; then
   # sg3-utils and its library, unpacked into the guest's root (never installed here).
   sg_packages=(sg3-utils $(apt-cache depends sg3-utils 2>/dev/null |

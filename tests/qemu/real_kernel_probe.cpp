@@ -11,10 +11,11 @@
 //                 the same commands.
 // For every drive on both transports: discovery and the display text, INQUIRY with the
 // ATAPI flag and the command block length it implies, TEST UNIT READY. On scsi_debug: a
-// microcode download and the unit attentions after it, a refused vendor command, and a
-// command the kernel times out. On each QEMU drive a part owns: a refused WRITE BUFFER, TEST
+// microcode download and the unit attentions after it, a refused vendor command, a command
+// the kernel times out, a signal while a command waits in the kernel, and last an update by
+// the program's update worker. On each QEMU drive a part owns: a refused WRITE BUFFER, TEST
 // UNIT READY with the tray opened by the host, and removal of the drive by the host in the
-// middle of a run of commands. Last on scsi_debug: an update by the program's update worker.
+// middle of a run of commands.
 //
 // Every verdict is one line "PASS: ..." or "FAIL: ..."; other lines report what the drive
 // answered. The exit code is the number of failures (capped at 100).
@@ -67,9 +68,6 @@ constexpr char kCheckConditionText[] = "Target_Status: Check Condition";
 // The longest a command may take before the probe calls it hung: the kernel's time-out
 // for every command but the final WRITE BUFFER, with room for the error handler.
 constexpr int64_t kHangMs = 75 * 1000;
-
-// Set by --signal-check: a signal during a command (tests/qemu/signal_check.h).
-bool signalCheck = false;
 
 struct Found {
     uint16_t tableIndex;  // where discovery put the drive in the drive table
@@ -342,7 +340,8 @@ void RawAspiInquiry(const DriveEntry& entry, const GuestDrive& drive) {
     if (sent == SS_PENDING) {
         pollfd waiting{event, POLLIN, 0};
         uint64_t count = 0;
-        signalled = poll(&waiting, 1, 20000) == 1 && read(event, &count, sizeof count) == sizeof count;
+        signalled = poll(&waiting, 1, 20000) == 1 &&
+                    read(event, &count, sizeof count) == sizeof count;
     }
     const uint8_t status =
         std::atomic_ref<uint8_t>(request.SRB_Status).load(std::memory_order_acquire);
@@ -448,7 +447,7 @@ void RunDrives(const Part& part, const std::vector<GuestDrive>& drives) {
         if (!part.usePassThrough) RawAspiInquiry(entry, drive);
         if (IsDebugTarget(kind)) {
             CheckDebugTarget(part, entry);
-            if (signalCheck) CheckSignalDuringCommand(part.name, entry, drive);
+            CheckSignalDuringCommand(part.name, entry, drive);
         } else if (std::strcmp(kind.part, part.name) == 0) {
             CheckRefusedWriteBuffer(part, entry, kind);
             CheckOpenTray(part, entry, kind);
@@ -563,13 +562,10 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const char* benchmarkTool = nullptr;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--signal-check") == 0) {
-            signalCheck = true;
-        } else if (std::strcmp(argv[i], "--benchmark") == 0 && i + 1 < argc) {
+        if (std::strcmp(argv[i], "--benchmark") == 0 && i + 1 < argc) {
             benchmarkTool = argv[++i];
         } else {
-            std::printf("usage: %s [--signal-check | --benchmark PATH-OF-sg_write_buffer]\n",
-                        argv[0]);
+            std::printf("usage: %s [--benchmark PATH-OF-sg_write_buffer]\n", argv[0]);
             return 100;
         }
     }
