@@ -30,6 +30,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/update_config.h"
@@ -271,13 +272,18 @@ bool IsGoneDriveFailure(const Part& part, ScsiResult result, const std::string& 
     return result == kScsiAspiStatusError || result == kScsiAdapterError;
 }
 
-void CheckRemoval(const Part& part, const DriveEntry& entry, const DriveKind& kind) {
+// QEMU's drives are unplugged by the host (device_del); scsi_debug's device is deleted by
+// the kernel on request, from a thread of its own while the commands go on.
+void CheckRemoval(const Part& part, const DriveEntry& entry, const GuestDrive& drive) {
+    const DriveKind& kind = *drive.kind;
     char request[128];
     std::snprintf(request, sizeof request,
                   "{\"execute\": \"device_del\", \"arguments\": {\"id\": \"%s\"}}",
                   kind.qemuUnplug);
-    // Commands run before the request and go on while the host and the guest remove the
-    // drive: TEST UNIT READY and INQUIRY (data in) in turn, until one fails.
+    std::thread remover;
+    bool deleted = true;
+    // Commands run before the request and go on while the drive is removed: TEST UNIT
+    // READY and INQUIRY (data in) in turn, until one fails.
     constexpr int kRequestAt = 5;
     uint8_t inquiry[36];
     const int64_t start = NowMs();
@@ -285,7 +291,12 @@ void CheckRemoval(const Part& part, const DriveEntry& entry, const DriveKind& ki
     ScsiResult result = kScsiOk;
     int sent = 0;
     for (; NowMs() - start < 60000; ++sent) {
-        if (sent == kRequestAt) RequestFromHost(request);
+        if (sent == kRequestAt) {
+            if (IsDebugTarget(kind))
+                remover = std::thread([&drive, &deleted] { deleted = DeleteScsiDevice(drive); });
+            else
+                RequestFromHost(request);
+        }
         const int64_t before = NowMs();
         result = sent % 2 == 0 ? TestUnitReady(entry) : Inquiry(entry, inquiry, sizeof inquiry);
         took = NowMs() - before;
@@ -294,11 +305,13 @@ void CheckRemoval(const Part& part, const DriveEntry& entry, const DriveKind& ki
             std::printf("  %s command %d -> 4 %s\n", part.name, sent, Outcome().c_str());
         PauseMs(20);
     }
+    if (remover.joinable()) remover.join();
     std::string text = FailureText(result);
     std::printf("  %s: command %d after %lld ms -> %d in %lld ms, %s \"%s\"\n", part.name, sent,
                 static_cast<long long>(NowMs() - start), result, static_cast<long long>(took),
                 Outcome().c_str(), text.c_str());
-    Verdict(sent >= kRequestAt && IsGoneDriveFailure(part, result, text) && took < kHangMs,
+    Verdict(deleted && sent >= kRequestAt && IsGoneDriveFailure(part, result, text) &&
+                took < kHangMs,
             "%s %s removed in the middle of a run: the next command fails clearly and at once "
             "(got %d \"%s\" in %lld ms)",
             part.name, kind.name, result, text.c_str(), static_cast<long long>(took));
@@ -454,16 +467,22 @@ void RunDrives(const Part& part, const std::vector<GuestDrive>& drives) {
             removals.push_back(found);
         }
     }
+    for (const Found& found : matched)
+        if (IsDebugTarget(*found.drive.kind)) removals.push_back(found);
     // The update stops scsi_debug (the worker opens its tray) and starts it again; it comes
     // after that drive's other checks.
     for (const Found& found : matched)
         if (IsDebugTarget(*found.drive.kind))
             CheckUpdate(part.name, found.tableIndex, part.usePassThrough != 0);
-    // Last, since a removed drive is gone for the rest of the run.
+    // Last, since a removed QEMU drive is gone for the rest of the run; scsi_debug comes
+    // back through a scan of its host.
     for (const Found& found : removals) {
-        std::printf("-- %s: %s (%s) removed by the host\n", part.name, found.drive.kind->name,
+        std::printf("-- %s: %s (%s) removed\n", part.name, found.drive.kind->name,
                     found.drive.blockName.c_str());
-        CheckRemoval(part, found.entry, *found.drive.kind);
+        CheckRemoval(part, found.entry, found.drive);
+        if (IsDebugTarget(*found.drive.kind))
+            Verdict(RescanScsiDevice(found.drive),
+                    "%s: scsi_debug is back after a scan of its host", part.name);
     }
 }
 
