@@ -12,6 +12,8 @@ packages=(
   qt6-base-dev qt6-translations-l10n fonts-liberation2 fonts-ipafont-gothic
   # running the program without a desktop (demo and end-to-end tests)
   xvfb xauth
+  # locale sources: a test builds de_DE.UTF-8 with localedef when it is not installed
+  locales
 )
 
 missing=()

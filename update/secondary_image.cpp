@@ -28,7 +28,8 @@ constexpr uint32_t kPauseBeforeBeginMs = 100;
 
 // Reads the drive's version into `buffer`; sets *same when it is the package's.
 ScsiResult ReadVersion(const DriveEntry& entry, uint8_t* buffer, bool* same) {
-    const ScsiResult result = ReadBuffer(entry, buffer, kVersionLength, 0, kModeData, kVersionBuffer);
+    const ScsiResult result =
+        ReadBuffer(entry, buffer, kVersionLength, 0, kModeData, kVersionBuffer);
     *same = result == kScsiOk && std::memcmp(buffer, Config.EpsVersion, kVersionLength) == 0;
     return result;
 }
