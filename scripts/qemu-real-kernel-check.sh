@@ -22,8 +22,9 @@
 #                         exists, else <work folder>/cache)
 #   ZVFIRM_QEMU_KERNEL    kernel package name (default: what linux-image-amd64 depends on)
 #   ZVFIRM_QEMU_TIMEOUT   seconds the guest may run (default: 600)
-#   ZVFIRM_QEMU_SIGNAL_CHECK  1: also send a signal during a slow command on both
-#                         transports and count the dispatches (probe option --signal-check)
+#   ZVFIRM_QEMU_BENCHMARK 1: measure instead of checking (probe option --benchmark): both
+#                         transports against a raw SG_IO loop, and a 2 MiB download against
+#                         sg_write_buffer from Debian's sg3-utils, put into the guest
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -174,7 +175,24 @@ printf '%s\n' "${ordered[@]}" >"$root/modules/order"
 # libraries both need, at the paths the dynamic loader expects.
 cp "$probe" "$aspi_library" "$root/probe/"
 probe_args=()
-[ "${ZVFIRM_QEMU_SIGNAL_CHECK:-0}" = 1 ] && probe_args+=(--signal-check)
+if [ "${ZVFIRM_QEMU_BENCHMARK:-0}" = 1 ]; then
+  # sg3-utils and its library, unpacked into the guest's root (never installed here).
+  sg_packages=(sg3-utils $(apt-cache depends sg3-utils 2>/dev/null |
+    sed -n 's/^ *Depends: \(libsgutils[^ ]*\)$/\1/p'))
+  for package in "${sg_packages[@]}"; do
+    deb=$(ls "$cache/${package}"_*.deb 2>/dev/null | head -n1 || true)
+    if [ -z "$deb" ]; then
+      fetch=$(mktemp -d)
+      chmod 0777 "$fetch"
+      (cd "$fetch" && apt-get download "$package" >/dev/null)
+      mv "$fetch"/*.deb "$cache/"
+      rmdir "$fetch"
+      deb=$(ls "$cache/${package}"_*.deb | head -n1)
+    fi
+    dpkg-deb -x "$deb" "$root"
+  done
+  probe_args+=(--benchmark /usr/bin/sg_write_buffer)
+fi
 echo "${probe_args[*]}" >"$root/probe/args"
 for library in $(ldd "$probe" "$aspi_library" | grep -v ":$" | grep -o '/[^ ]*\.so[^ ]*' | sort -u); do
   mkdir -p "$root$(dirname "$library")"
@@ -257,5 +275,6 @@ if [ -z "$probe_exit" ]; then
 fi
 passes=$(grep -c '^PASS: ' "$log" || true)
 fails=$(grep -c '^FAIL: ' "$log" || true)
+grep '^BENCH: ' "$log" >&2 || true
 say "probe exit $probe_exit: $passes PASS, $fails FAIL"
 [ "$probe_exit" = 0 ] && [ "$fails" = 0 ]

@@ -106,6 +106,41 @@ bool IsDebugTarget(const DriveKind& kind) { return kind.qemuDrive == nullptr; }
 
 namespace {
 
+bool WriteAttribute(const std::string& path, const char* value) {
+    FILE* file = std::fopen(path.c_str(), "w");
+    if (file == nullptr) return false;
+    const bool written = std::fputs(value, file) >= 0;
+    return std::fclose(file) == 0 && written;
+}
+
+std::string AddressOf(const GuestDrive& drive) {
+    return std::to_string(drive.host) + ":" + std::to_string(drive.channel) + ":" +
+           std::to_string(drive.target) + ":" + std::to_string(drive.lun);
+}
+
+}  // namespace
+
+bool DeleteScsiDevice(const GuestDrive& drive) {
+    return WriteAttribute("/sys/bus/scsi/devices/" + AddressOf(drive) + "/delete", "1");
+}
+
+bool RescanScsiDevice(const GuestDrive& drive) {
+    const std::string scan = std::to_string(drive.channel) + " " + std::to_string(drive.target) +
+                             " " + std::to_string(drive.lun);
+    if (!WriteAttribute("/sys/class/scsi_host/host" + std::to_string(drive.host) + "/scan",
+                        scan.c_str()))
+        return false;
+    const fs::path generic = fs::path("/sys/bus/scsi/devices") / AddressOf(drive) / "scsi_generic";
+    for (int waited = 0; waited < 150; ++waited) {
+        std::error_code error;
+        if (!fs::is_empty(generic, error) && !error) return true;
+        usleep(100 * 1000);
+    }
+    return false;
+}
+
+namespace {
+
 bool WriteDebugOption(const char* name, const char* value) {
     const std::string path = std::string("/sys/bus/pseudo/drivers/scsi_debug/") + name;
     FILE* file = std::fopen(path.c_str(), "w");

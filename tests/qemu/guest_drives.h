@@ -46,6 +46,14 @@ unsigned HostCount(const std::vector<GuestDrive>& drives);
 // The kernel's scsi_debug target, the one kind without QEMU behind it.
 bool IsDebugTarget(const DriveKind& kind);
 
+// Takes the drive away the way the kernel does when a device leaves: the device's own
+// "delete" switch in sysfs. Blocks until the kernel has removed it.
+bool DeleteScsiDevice(const GuestDrive& drive);
+
+// Asks the drive's host to scan for it again and waits (up to 15 s) until it is back with a
+// generic node; true when it is.
+bool RescanScsiDevice(const GuestDrive& drive);
+
 // Runtime fault switches of scsi_debug: with `ignore`, it leaves every command unanswered,
 // so the kernel times each out and aborts it.
 bool IgnoreDebugCommands(bool ignore);

@@ -11,10 +11,11 @@
 //                 the same commands.
 // For every drive on both transports: discovery and the display text, INQUIRY with the
 // ATAPI flag and the command block length it implies, TEST UNIT READY. On scsi_debug: a
-// microcode download and the unit attentions after it, a refused vendor command, and a
-// command the kernel times out. On each QEMU drive a part owns: a refused WRITE BUFFER, TEST
+// microcode download and the unit attentions after it, a refused vendor command, a command
+// the kernel times out, a signal while a command waits in the kernel, and last an update by
+// the program's update worker. On each QEMU drive a part owns: a refused WRITE BUFFER, TEST
 // UNIT READY with the tray opened by the host, and removal of the drive by the host in the
-// middle of a run of commands. Last on scsi_debug: an update by the program's update worker.
+// middle of a run of commands.
 //
 // Every verdict is one line "PASS: ..." or "FAIL: ..."; other lines report what the drive
 // answered. The exit code is the number of failures (capped at 100).
@@ -29,6 +30,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/update_config.h"
@@ -42,6 +44,7 @@
 #include "scsi/drive_entry.h"
 #include "scsi/exec_scsi_command.h"
 #include "scsi/failure_text.h"
+#include "tests/qemu/benchmark.h"
 #include "tests/qemu/guest_drives.h"
 #include "tests/qemu/probe_report.h"
 #include "tests/qemu/signal_check.h"
@@ -66,9 +69,6 @@ constexpr char kCheckConditionText[] = "Target_Status: Check Condition";
 // The longest a command may take before the probe calls it hung: the kernel's time-out
 // for every command but the final WRITE BUFFER, with room for the error handler.
 constexpr int64_t kHangMs = 75 * 1000;
-
-// Set by --signal-check: a signal during a command (tests/qemu/signal_check.h).
-bool signalCheck = false;
 
 struct Found {
     uint16_t tableIndex;  // where discovery put the drive in the drive table
@@ -272,13 +272,18 @@ bool IsGoneDriveFailure(const Part& part, ScsiResult result, const std::string& 
     return result == kScsiAspiStatusError || result == kScsiAdapterError;
 }
 
-void CheckRemoval(const Part& part, const DriveEntry& entry, const DriveKind& kind) {
+// QEMU's drives are unplugged by the host (device_del); scsi_debug's device is deleted by
+// the kernel on request, from a thread of its own while the commands go on.
+void CheckRemoval(const Part& part, const DriveEntry& entry, const GuestDrive& drive) {
+    const DriveKind& kind = *drive.kind;
     char request[128];
     std::snprintf(request, sizeof request,
                   "{\"execute\": \"device_del\", \"arguments\": {\"id\": \"%s\"}}",
                   kind.qemuUnplug);
-    // Commands run before the request and go on while the host and the guest remove the
-    // drive: TEST UNIT READY and INQUIRY (data in) in turn, until one fails.
+    std::thread remover;
+    bool deleted = true;
+    // Commands run before the request and go on while the drive is removed: TEST UNIT
+    // READY and INQUIRY (data in) in turn, until one fails.
     constexpr int kRequestAt = 5;
     uint8_t inquiry[36];
     const int64_t start = NowMs();
@@ -286,7 +291,12 @@ void CheckRemoval(const Part& part, const DriveEntry& entry, const DriveKind& ki
     ScsiResult result = kScsiOk;
     int sent = 0;
     for (; NowMs() - start < 60000; ++sent) {
-        if (sent == kRequestAt) RequestFromHost(request);
+        if (sent == kRequestAt) {
+            if (IsDebugTarget(kind))
+                remover = std::thread([&drive, &deleted] { deleted = DeleteScsiDevice(drive); });
+            else
+                RequestFromHost(request);
+        }
         const int64_t before = NowMs();
         result = sent % 2 == 0 ? TestUnitReady(entry) : Inquiry(entry, inquiry, sizeof inquiry);
         took = NowMs() - before;
@@ -295,11 +305,13 @@ void CheckRemoval(const Part& part, const DriveEntry& entry, const DriveKind& ki
             std::printf("  %s command %d -> 4 %s\n", part.name, sent, Outcome().c_str());
         PauseMs(20);
     }
+    if (remover.joinable()) remover.join();
     std::string text = FailureText(result);
     std::printf("  %s: command %d after %lld ms -> %d in %lld ms, %s \"%s\"\n", part.name, sent,
                 static_cast<long long>(NowMs() - start), result, static_cast<long long>(took),
                 Outcome().c_str(), text.c_str());
-    Verdict(sent >= kRequestAt && IsGoneDriveFailure(part, result, text) && took < kHangMs,
+    Verdict(deleted && sent >= kRequestAt && IsGoneDriveFailure(part, result, text) &&
+                took < kHangMs,
             "%s %s removed in the middle of a run: the next command fails clearly and at once "
             "(got %d \"%s\" in %lld ms)",
             part.name, kind.name, result, text.c_str(), static_cast<long long>(took));
@@ -341,7 +353,8 @@ void RawAspiInquiry(const DriveEntry& entry, const GuestDrive& drive) {
     if (sent == SS_PENDING) {
         pollfd waiting{event, POLLIN, 0};
         uint64_t count = 0;
-        signalled = poll(&waiting, 1, 20000) == 1 && read(event, &count, sizeof count) == sizeof count;
+        signalled = poll(&waiting, 1, 20000) == 1 &&
+                    read(event, &count, sizeof count) == sizeof count;
     }
     const uint8_t status =
         std::atomic_ref<uint8_t>(request.SRB_Status).load(std::memory_order_acquire);
@@ -447,23 +460,29 @@ void RunDrives(const Part& part, const std::vector<GuestDrive>& drives) {
         if (!part.usePassThrough) RawAspiInquiry(entry, drive);
         if (IsDebugTarget(kind)) {
             CheckDebugTarget(part, entry);
-            if (signalCheck) CheckSignalDuringCommand(part.name, entry, drive);
+            CheckSignalDuringCommand(part.name, entry, drive);
         } else if (std::strcmp(kind.part, part.name) == 0) {
             CheckRefusedWriteBuffer(part, entry, kind);
             CheckOpenTray(part, entry, kind);
             removals.push_back(found);
         }
     }
+    for (const Found& found : matched)
+        if (IsDebugTarget(*found.drive.kind)) removals.push_back(found);
     // The update stops scsi_debug (the worker opens its tray) and starts it again; it comes
     // after that drive's other checks.
     for (const Found& found : matched)
         if (IsDebugTarget(*found.drive.kind))
             CheckUpdate(part.name, found.tableIndex, part.usePassThrough != 0);
-    // Last, since a removed drive is gone for the rest of the run.
+    // Last, since a removed QEMU drive is gone for the rest of the run; scsi_debug comes
+    // back through a scan of its host.
     for (const Found& found : removals) {
-        std::printf("-- %s: %s (%s) removed by the host\n", part.name, found.drive.kind->name,
+        std::printf("-- %s: %s (%s) removed\n", part.name, found.drive.kind->name,
                     found.drive.blockName.c_str());
-        CheckRemoval(part, found.entry, *found.drive.kind);
+        CheckRemoval(part, found.entry, found.drive);
+        if (IsDebugTarget(*found.drive.kind))
+            Verdict(RescanScsiDevice(found.drive),
+                    "%s: scsi_debug is back after a scan of its host", part.name);
     }
 }
 
@@ -560,11 +579,12 @@ void AspiPart() {
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const char* benchmarkTool = nullptr;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--signal-check") == 0) {
-            signalCheck = true;
+        if (std::strcmp(argv[i], "--benchmark") == 0 && i + 1 < argc) {
+            benchmarkTool = argv[++i];
         } else {
-            std::printf("usage: %s [--signal-check]\n", argv[0]);
+            std::printf("usage: %s [--benchmark PATH-OF-sg_write_buffer]\n", argv[0]);
             return 100;
         }
     }
@@ -573,6 +593,17 @@ int main(int argc, char** argv) {
     const char patterns[] = "Linux   scsi_debug      ;QEMU    ;";
     std::memcpy(Config.InquiryPatterns, patterns, sizeof patterns);
     std::printf("probe: identity list \"%s\"\n", Config.InquiryPatterns);
+    if (benchmarkTool != nullptr) {
+        const std::vector<GuestDrive> drives = FindGuestDrives();
+        const auto lettered = platform::linux_os::FindOpticalDrives("/sys", "/dev");
+        if (drives.empty() || lettered.empty() || drives[0].kind == nullptr ||
+            !IsDebugTarget(*drives[0].kind)) {
+            std::printf("probe: the first optical drive is not scsi_debug\n");
+            return 1;
+        }
+        RunBenchmark(lettered[0].devicePath.c_str(), benchmarkTool);
+        return 0;
+    }
 
     PassThroughPart();
     AspiPart();
