@@ -18,14 +18,15 @@ struct Services {
     EventFactory* Events = nullptr;
     Clock* Time = nullptr;
     FileSystem* Files = nullptr;
-    MessageBoxes* Messages = nullptr;  // registered by the user interface
+    MessageBoxes* Messages = nullptr;  // shown by the user interface, or logged
     LibraryLoader* Libraries = nullptr;
     DriveBus* Drives = nullptr;
     Power* PowerManagement = nullptr;  // reboot and sleep/shutdown hold
 };
 
-// The services in use. Initially the Linux implementations (no message boxes until the
-// user interface registers them).
+// The services in use. The program's entry chooses them for the run (app/run_services.h);
+// until then, and in tests that do not replace them, they are the Linux implementations
+// with the system's own drives and no message boxes.
 Services& Platform();
 
 // Replaces the services for the lifetime of the object and puts the old ones back after.

@@ -1,15 +1,18 @@
-// The Linux implementations of the platform services.
+// The Linux implementations of the platform services, gathered in one record.
 #pragma once
 
+#include "platform/linux/linux_clock.h"
+#include "platform/linux/linux_events.h"
+#include "platform/linux/linux_files.h"
+#include "platform/linux/linux_library_loader.h"
+#include "platform/linux/linux_system_info.h"
+#include "platform/linux/sysfs_drive_bus.h"
 #include "platform/platform.h"
 
 namespace platform::linux_os {
 
-SystemInfo& LinuxSystemInfo();
-EventFactory& LinuxEvents();
-Clock& LinuxClock();
-FileSystem& LinuxFiles();
-LibraryLoader& LinuxLibraries();
-DriveBus& LinuxDrives();
+// Every service of the running system: the system's own drives, no message boxes (the
+// user interface brings them) and no power management yet.
+Services LinuxServices();
 
 }  // namespace platform::linux_os

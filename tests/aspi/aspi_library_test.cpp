@@ -17,9 +17,11 @@
 #include "scsi/command_status.h"
 #include "scsi/exec_scsi_command.h"
 #include "scsi/failure_text.h"
-#include "tests/aspi/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
+
+using test_support::TempFolder;
 
 // Target 0: a DVD drive, empty tray. Target 1: a disk (device type 0). Target 2: a drive
 // whose START STOP UNIT never answers. Target 3: a drive that disappears at its first

@@ -8,11 +8,11 @@
 
 #include "drive/discovery.h"
 #include "drive/identify_candidate.h"
-#include "platform/linux/simulated_drive_bus.h"
 #include "platform/platform.h"
 #include "program_state.h"
 #include "sim/description.h"
 #include "sim/sim_drive.h"
+#include "sim/simulated_drive_bus.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ TEST(DiscoveryOnSimulatedDrives, IdentifiesEachLetteredDrive) {
     };
     std::vector<std::shared_ptr<sim::Drive>> drives;
     for (const SimulatedDrive& drive : layout) drives.push_back(MakeDrive(drive));
-    platform::linux_os::SimulatedDriveBus bus(drives);
+    sim::SimulatedDriveBus bus(drives);
     platform::Services services = platform::Platform();
     services.Drives = &bus;
     platform::ScopedServices scoped(services);

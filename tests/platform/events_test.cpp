@@ -8,6 +8,7 @@
 
 #include "platform/linux/linux_platform.h"
 #include "platform/platform.h"
+#include "platform/sleep.h"
 #include "platform/substitute/fake_clock.h"
 #include "platform/substitute/fake_events.h"
 

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "aspi/aspi_interface.h"
+#include "platform/linux/linux_events.h"
 #include "platform/platform.h"
 #include "platform/substitute/scripted_library_loader.h"
 #include "scsi/aspi_library.h"

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/linux/simulated_drive_bus.h"
 #include "platform/platform.h"
 #include "platform/substitute/scripted_drive_bus.h"
 #include "scsi/command_status.h"
@@ -19,6 +18,7 @@
 #include "scsi/failure_text.h"
 #include "sim/description.h"
 #include "sim/sim_drive.h"
+#include "sim/simulated_drive_bus.h"
 
 namespace {
 
@@ -404,7 +404,7 @@ protected:
         description.medium = medium;
         description.faults = std::move(faults);
         drive_ = std::make_shared<sim::Drive>(description);
-        bus_ = std::make_unique<platform::linux_os::SimulatedDriveBus>(
+        bus_ = std::make_unique<sim::SimulatedDriveBus>(
             std::vector<std::shared_ptr<sim::Drive>>{drive_});
         platform::Services services = platform::Platform();
         services.Drives = bus_.get();
@@ -423,7 +423,7 @@ protected:
     }
 
     std::shared_ptr<sim::Drive> drive_;
-    std::unique_ptr<platform::linux_os::SimulatedDriveBus> bus_;
+    std::unique_ptr<sim::SimulatedDriveBus> bus_;
     std::unique_ptr<platform::ScopedServices> scoped_;
     DriveEntry entry_{};
 };
