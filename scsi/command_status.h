@@ -14,3 +14,5 @@ extern CommandStatusRecord* CommandStatus;
 constexpr int kSenseKeyByte = 2;
 constexpr int kSenseAsc = 12;
 constexpr int kSenseAscq = 13;
+// The sense bytes a command status keeps, whichever transport filled it.
+constexpr uint8_t kStatusSenseBytes = SENSE_LEN;

@@ -18,3 +18,5 @@ struct DriveEntry {
 constexpr int kDriveTableSize = 100;
 
 extern DriveEntry DriveTable[kDriveTableSize];
+extern uint8_t DriveCount;       // valid entries in the drive table
+extern uint16_t SelectedDrive;   // index of the chosen drive in the drive table

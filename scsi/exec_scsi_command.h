@@ -15,8 +15,5 @@ extern uint8_t UsePassThrough;
 ScsiResult ExecScsiCommand(const DriveEntry& entry, uint8_t* buffer, uint32_t length,
                            const uint8_t* cdb, uint8_t cdbLength, uint8_t flags);
 
-// Both transports offer the same contract.
-ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t length,
-                              const uint8_t* cdb, uint8_t cdbLength, uint8_t flags);
-ScsiResult AspiExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t length,
-                       const uint8_t* cdb, uint8_t cdbLength, uint8_t flags);
+// Both transports offer the same contract: PassThroughExecute (pass_through_transport.h)
+// and AspiExecute (aspi_execute.h).

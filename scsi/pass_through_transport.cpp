@@ -1,13 +1,15 @@
 // The pass-through transport: every command opens the drive by its letter, asks for the
 // adapter's buffer alignment, sends one request block and closes the drive again, so no
 // handle or knowledge of the device outlives a command.
+#include "scsi/pass_through_transport.h"
+
 #include <cstring>
 
 #include "platform/pass_through.h"
 #include "platform/platform.h"
+#include "platform/scsi_codes.h"
 #include "scsi/aligned_buffer.h"
 #include "scsi/command_status.h"
-#include "scsi/exec_scsi_command.h"
 
 namespace {
 
@@ -23,8 +25,6 @@ constexpr uint16_t kRequestLength = 44;  // the request record without filler an
 constexpr uint8_t kTargetId = 1;
 constexpr uint8_t kSenseInfoLength = 32;
 constexpr uint32_t kSenseInfoOffset = 48;
-constexpr size_t kStatusSenseBytes = 14;
-constexpr uint8_t kCallerCdbBytes = 12;
 
 constexpr uint32_t kFlashTimeoutSeconds = 600;
 constexpr uint32_t kCommandTimeoutSeconds = 10;
@@ -33,7 +33,7 @@ constexpr uint32_t kCommandTimeoutSeconds = 10;
 // takes far longer than any other command. Byte 1 is compared whole: mode 5 with any
 // other bit set is not this command.
 uint32_t TimeoutFor(const uint8_t* cdb) {
-    return cdb[0] == 0x3B && cdb[1] == 0x05 ? kFlashTimeoutSeconds : kCommandTimeoutSeconds;
+    return cdb[0] == scsi::kOpWriteBuffer && cdb[1] == scsi::kModeDownloadAndSave ? kFlashTimeoutSeconds : kCommandTimeoutSeconds;
 }
 
 }  // namespace
@@ -43,9 +43,9 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
     CommandStatus = &passThroughStatus;
 
     // ATAPI devices take only 12-byte command blocks.
-    if (entry.Atapi == 1) cdbLength = 12;
+    if (entry.Atapi == 1) cdbLength = scsi::kCdbSize;
     // The caller's block is 12 bytes long; nothing past it is read.
-    const uint8_t cdbCopied = cdbLength < kCallerCdbBytes ? cdbLength : kCallerCdbBytes;
+    const uint8_t cdbCopied = cdbLength < scsi::kCdbSize ? cdbLength : scsi::kCdbSize;
 
     platform::DriveBus& drives = *platform::Platform().Drives;
     const char letter = entry.DriveLetter[0];

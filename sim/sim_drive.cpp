@@ -6,7 +6,13 @@
 #include <utility>
 #include <thread>
 
+#include "sim/basic_commands.h"
 #include "sim/drive_state.h"
+#include "sim/fault_matching.h"
+#include "sim/flash.h"
+#include "sim/responses.h"
+#include "sim/secondary_image.h"
+#include "sim/vendor_commands.h"
 
 namespace sim {
 
@@ -110,13 +116,6 @@ Response Apply(DriveState& state, const Fault& fault) {
 }
 
 }  // namespace
-
-DriveState::DriveState(const DriveDescription& drive)
-    : description(drive),
-      revision(drive.revision),
-      trayOpen(drive.medium == Medium::Open),
-      discPresent(drive.medium == Medium::Loaded),
-      secondaryVersion(drive.secondaryVersion) {}
 
 Drive::Drive(const DriveDescription& description)
     : state_(std::make_unique<DriveState>(description)) {}

@@ -2,9 +2,11 @@
 // drive memory, e.g. vendor data at 0x3A). Both reach one byte-addressed memory: bytes
 // written with 0xF0 read back with 0xF5; the board record at 0xF8048 holds the board
 // version in its byte 0; every other byte reads as 0.
+#include "sim/vendor_commands.h"
+
 #include <algorithm>
 
-#include "sim/drive_state.h"
+#include "sim/responses.h"
 
 namespace sim {
 

@@ -13,9 +13,9 @@
 
 #include "aspi/aspi_interface.h"
 #include "platform/platform.h"
+#include "scsi/aspi_execute.h"
 #include "scsi/aspi_transport.h"
 #include "scsi/command_status.h"
-#include "scsi/exec_scsi_command.h"
 #include "scsi/failure_text.h"
 #include "tests/support/temp_folder.h"
 

@@ -33,11 +33,13 @@
 #include "drive/discovery.h"
 #include "platform/linux/sysfs_optical_drives.h"
 #include "platform/platform.h"
+#include "scsi/aspi_execute.h"
 #include "scsi/aspi_library.h"
 #include "scsi/aspi_transport.h"
 #include "scsi/command_status.h"
 #include "scsi/drive_entry.h"
 #include "scsi/exec_scsi_command.h"
+#include "scsi/pass_through_transport.h"
 
 namespace {
 

@@ -22,10 +22,10 @@
 #include "platform/linux/linux_events.h"
 #include "platform/platform.h"
 #include "platform/substitute/scripted_library_loader.h"
+#include "scsi/aspi_execute.h"
 #include "scsi/aspi_library.h"
 #include "scsi/aspi_transport.h"
 #include "scsi/command_status.h"
-#include "scsi/exec_scsi_command.h"
 #include "scsi/failure_text.h"
 
 namespace {
