@@ -24,12 +24,21 @@ struct Services {
     Power* PowerManagement = nullptr;  // reboot and sleep/shutdown hold
 };
 
+// Threads: only the GUI thread writes the record, once where the program starts (and
+// tests, around the code they run), never while another thread of the program may use a
+// service: the update worker starts after the record is settled, and starting it orders
+// the record's writes before the worker's reads. The worker only reads the record. The
+// drive bus, events, clock, files, libraries and system facts may be used from the GUI
+// thread and from the worker (one drive command at a time); message boxes are shown from
+// the GUI thread only, since the worker has no windows.
+//
 // The services in use. The program's entry chooses them for the run (app/run_services.h);
 // until then, and in tests that do not replace them, they are the Linux implementations
 // with the system's own drives and no message boxes.
 Services& Platform();
 
 // Replaces the services for the lifetime of the object and puts the old ones back after.
+// GUI thread only, while no other thread of the program uses the record.
 class ScopedServices {
 public:
     explicit ScopedServices(const Services& replacement);

@@ -6,7 +6,8 @@
 #include "scsi/drive_entry.h"
 #include "scsi/scsi_result.h"
 
-// Selects the transport for the whole run: non-zero pass-through, zero ASPI.
+// Selects the transport for the whole run: non-zero pass-through, zero ASPI. Set by
+// start-up on the GUI thread before the first command and only read afterwards.
 extern uint8_t UsePassThrough;
 
 // Sends `cdb` (12 bytes, bytes past cdbLength zero) to the drive. `buffer` receives data
