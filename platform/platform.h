@@ -50,4 +50,27 @@ private:
     Services saved_;
 };
 
+// Replaces one service for the lifetime of the object and puts the old one back after:
+//   platform::ScopedService drives(&platform::Services::Drives, &bus);
+// Same threading rule as ScopedServices.
+template <typename Service>
+class ScopedService {
+public:
+    ScopedService(Service* Services::*member, Service* replacement)
+        : member_(member), saved_(Platform().*member) {
+        Platform().*member_ = replacement;
+    }
+    ~ScopedService() { Platform().*member_ = saved_; }
+    ScopedService(const ScopedService&) = delete;
+    ScopedService& operator=(const ScopedService&) = delete;
+
+private:
+    Service* Services::*member_;
+    Service* saved_;
+};
+
+// Lets a substitute's own type name the service it replaces.
+template <typename Service, typename Substitute>
+ScopedService(Service* Services::*, Substitute*) -> ScopedService<Service>;
+
 }  // namespace platform

@@ -89,7 +89,7 @@ ScsiResult AspiExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t length
         TheAspiLibrary.SendCommand(&executeRequest);
         // A signal that leaves the request pending can only come from a faulty manager;
         // it is treated like a request that never completes.
-        if (LoadStatus() == SS_PENDING && (!event->Wait(AspiWaitLimitMs) || LoadStatus() == SS_PENDING))
+        if (LoadStatus() == SS_PENDING && (!event->Wait(kAspiWaitLimitMs) || LoadStatus() == SS_PENDING))
             GiveUp();
     }
 

@@ -55,9 +55,7 @@ TEST(DiscoveryOnSimulatedDrives, IdentifiesEachLetteredDrive) {
     std::vector<std::shared_ptr<sim::Drive>> drives;
     for (const SimulatedDrive& drive : layout) drives.push_back(MakeDrive(drive));
     sim::SimulatedDriveBus bus(drives);
-    platform::Services services = platform::Platform();
-    services.Drives = &bus;
-    platform::ScopedServices scoped(services);
+    const platform::ScopedService scoped(&platform::Services::Drives, &bus);
 
     ASSERT_EQ(DiscoverDrives(), 3u);
 

@@ -78,9 +78,7 @@ TEST(LinuxEvent, OneSignalReleasesOnlyOneOfTwoWaiters) {
 
 TEST(SleepMs, WaitsOnAFreshEventAndClosesIt) {
     platform::substitute::FakeEventFactory events;
-    platform::Services services = platform::Platform();
-    services.Events = &events;
-    platform::ScopedServices scoped(services);
+    const platform::ScopedService scoped(&platform::Services::Events, &events);
 
     SleepMs(8000);
     SleepMs(0);
@@ -92,9 +90,7 @@ TEST(SleepMs, WaitsOnAFreshEventAndClosesIt) {
 TEST(SleepMs, ReturnsAtOnceWhenNoEventCanBeCreated) {
     platform::substitute::FakeEventFactory events;
     events.FailCreation(true);
-    platform::Services services = platform::Platform();
-    services.Events = &events;
-    platform::ScopedServices scoped(services);
+    const platform::ScopedService scoped(&platform::Services::Events, &events);
 
     SleepMs(8000);
     EXPECT_TRUE(events.WaitTimeouts().empty());

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,7 @@ class PassThroughTest : public ::testing::Test {
 protected:
     void SetUp() override {
         bus_.SetDrive('D', {});
-        services_ = platform::Platform();
-        services_.Drives = &bus_;
-        scoped_ = std::make_unique<platform::ScopedServices>(services_);
+        scoped_.emplace(&platform::Services::Drives, &bus_);
         entry_ = DriveEntry{};
         entry_.DriveLetter[0] = 'D';
     }
@@ -67,8 +66,7 @@ protected:
     }
 
     ScriptedDriveBus bus_;
-    platform::Services services_;
-    std::unique_ptr<platform::ScopedServices> scoped_;
+    std::optional<platform::ScopedService<platform::DriveBus>> scoped_;
     DriveEntry entry_{};
 };
 
@@ -406,9 +404,7 @@ protected:
         drive_ = std::make_shared<sim::Drive>(description);
         bus_ = std::make_unique<sim::SimulatedDriveBus>(
             std::vector<std::shared_ptr<sim::Drive>>{drive_});
-        platform::Services services = platform::Platform();
-        services.Drives = bus_.get();
-        scoped_ = std::make_unique<platform::ScopedServices>(services);
+        scoped_.emplace(&platform::Services::Drives, bus_.get());
         entry_.DriveLetter[0] = 'D';
         entry_.Atapi = 1;
     }
@@ -424,7 +420,7 @@ protected:
 
     std::shared_ptr<sim::Drive> drive_;
     std::unique_ptr<sim::SimulatedDriveBus> bus_;
-    std::unique_ptr<platform::ScopedServices> scoped_;
+    std::optional<platform::ScopedService<platform::DriveBus>> scoped_;
     DriveEntry entry_{};
 };
 
