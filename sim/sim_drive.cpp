@@ -166,6 +166,15 @@ std::string Drive::Revision() const {
     return state_->revision;
 }
 
+std::vector<uint8_t> Drive::VendorMemory(uint32_t address, uint32_t length) const {
+    std::lock_guard lock(mutex_);
+    std::vector<uint8_t> bytes(length);
+    for (uint32_t i = 0; i < length; ++i) {
+        bytes[i] = MemoryByte(*state_, address + i);
+    }
+    return bytes;
+}
+
 std::string Drive::SecondaryVersion() const {
     std::lock_guard lock(mutex_);
     return state_->secondaryVersion;

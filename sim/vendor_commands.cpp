@@ -15,6 +15,8 @@ namespace {
 constexpr uint32_t kBoardRecord = 0xF8048;
 constexpr uint64_t kAddressSpace = uint64_t{1} << 32;
 
+}  // namespace
+
 uint8_t MemoryByte(const DriveState& state, uint32_t address) {
     const auto written = state.memory.find(address);
     if (written != state.memory.end()) {
@@ -22,8 +24,6 @@ uint8_t MemoryByte(const DriveState& state, uint32_t address) {
     }
     return address == kBoardRecord ? state.description.boardVersion : 0;
 }
-
-}  // namespace
 
 Response ReadBoardInfo(DriveState& state, const Request& request) {
     const uint32_t address = Field32(request.cdb + 4);
@@ -54,15 +54,6 @@ Response WriteVendorData(DriveState& state, const Request& request) {
         state.memory[address + i] = request.data[i];
     }
     return Good(length);
-}
-
-std::vector<uint8_t> Drive::VendorMemory(uint32_t address, uint32_t length) const {
-    std::lock_guard lock(mutex_);
-    std::vector<uint8_t> bytes(length);
-    for (uint32_t i = 0; i < length; ++i) {
-        bytes[i] = MemoryByte(*state_, address + i);
-    }
-    return bytes;
 }
 
 }  // namespace sim

@@ -9,5 +9,7 @@ namespace sim {
 
 Response ReadBoardInfo(DriveState& state, const Request& request);
 Response WriteVendorData(DriveState& state, const Request& request);
+// One byte of the memory both commands reach.
+uint8_t MemoryByte(const DriveState& state, uint32_t address);
 
 }  // namespace sim
