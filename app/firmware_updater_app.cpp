@@ -10,6 +10,7 @@
 #include "config/update_config.h"
 #include "platform/message_box.h"
 #include "platform/platform.h"
+#include "platform/sleep.h"
 #include "platform/system_info.h"
 #include "scsi/drive_entry.h"
 #include "scsi/exec_scsi_command.h"

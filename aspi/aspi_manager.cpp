@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "aspi/status_mapping.h"
-#include "platform/events.h"
+#include "platform/linux/linux_events.h"
 
 namespace aspi {
 

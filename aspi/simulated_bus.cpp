@@ -3,13 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/linux/sg_status.h"
+#include "platform/scsi_codes.h"
+
 namespace aspi {
-
-namespace {
-
-constexpr uint16_t kDidTimeOut = 0x03;
-
-}  // namespace
 
 SimulatedBus::SimulatedBus(std::vector<std::shared_ptr<sim::Drive>> drives)
     : drives_(std::move(drives)) {
@@ -41,11 +38,11 @@ bool SimulatedBus::DeviceType(int adapter, int target, int lun, uint8_t* type) c
     const std::shared_ptr<sim::Drive> drive = DriveAt(adapter, target, lun);
     if (drive == nullptr) return false;
     // Asked the way a host learns it while scanning the bus: byte 0 of the INQUIRY data.
-    const uint8_t inquiry[6] = {0x12, 0, 0, 0, 36, 0};
+    const uint8_t inquiry[6] = {scsi::kOpInquiry, 0, 0, 0, 36, 0};
     uint8_t answer[36] = {};
     const sim::Response response =
         drive->Execute(inquiry, sizeof inquiry, sim::Direction::In, answer, sizeof answer);
-    if (response.outcome != sim::Response::Outcome::Completed || response.status != 0 ||
+    if (response.outcome != sim::Response::Outcome::Completed || response.status != scsi::kStatusGood ||
         response.transferred == 0)
         return false;
     constexpr uint8_t kNotConnected = 0x60;  // peripheral qualifier 3: no device here
@@ -71,7 +68,7 @@ DeviceOutcome SimulatedBus::Execute(int adapter, int target, int lun, const uint
         drive->Execute(cdb, cdbLength, simDirection, dataLength == 0 ? nullptr : data, dataLength);
     switch (response.outcome) {
     case sim::Response::Outcome::TimedOut:
-        outcome.hostStatus = kDidTimeOut;
+        outcome.hostStatus = platform::linux_os::sg::kDidTimeOut;
         return outcome;
     case sim::Response::Outcome::Vanished:
         outcome.error = ENODEV;
@@ -81,7 +78,7 @@ DeviceOutcome SimulatedBus::Execute(int adapter, int target, int lun, const uint
     }
     outcome.scsiStatus = response.status;
     outcome.transferred = std::min(response.transferred, dataLength);
-    if (response.status == 2) outcome.sense.assign(std::begin(response.sense), std::end(response.sense));
+    if (response.status == scsi::kStatusCheckCondition) outcome.sense.assign(std::begin(response.sense), std::end(response.sense));
     return outcome;
 }
 

@@ -1,5 +1,7 @@
+#include "config/eps_image.h"
+
 #include "config/image_buffers.h"
-#include "config/image_loader.h"
+#include "config/image_file.h"
 #include "config/load_configuration.h"
 
 uint8_t LoadEpsImage(UpdateConfig& config) {

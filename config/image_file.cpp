@@ -1,6 +1,7 @@
+#include "config/image_file.h"
+
 #include <algorithm>
 
-#include "config/image_loader.h"
 #include "platform/platform.h"
 
 uint8_t ReadImageFile(const std::string& name, uint8_t* buffer, uint32_t size,

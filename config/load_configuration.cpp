@@ -1,8 +1,9 @@
 #include "config/load_configuration.h"
 
+#include "config/eps_image.h"
 #include "config/identity.h"
-#include "config/image_loader.h"
 #include "config/ini_reader.h"
+#include "config/main_image.h"
 #include "config/program_values.h"
 #include "config/update_config.h"
 

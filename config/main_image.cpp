@@ -1,5 +1,7 @@
+#include "config/main_image.h"
+
 #include "config/image_buffers.h"
-#include "config/image_loader.h"
+#include "config/image_file.h"
 #include "config/load_configuration.h"
 
 uint32_t DefaultFirmwareSize(uint8_t cautionKind) {

@@ -1,11 +1,11 @@
-// Program-wide values shared like UpdateConfig and living for the whole run.
+// The language of the run's texts: a program-wide value set once during start-up.
 #pragma once
 
 #include <cstdint>
 
-extern uint32_t Lcid;            // user's default locale; 1041 selects Japanese texts
-extern uint8_t DriveCount;       // valid entries in the drive table
-extern uint16_t SelectedDrive;   // index of the chosen drive in the drive table
+// The user's default locale; 1041 selects Japanese texts. Written by start-up before any
+// text is chosen, on the GUI thread, and only read afterwards (by the worker too).
+extern uint32_t Lcid;
 
 constexpr uint32_t kLcidJapanese = 1041;
 

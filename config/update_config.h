@@ -1,5 +1,6 @@
 // Everything read from the configuration file and derived from the firmware images.
-// Filled once during start-up, read-only afterwards.
+// Filled once during start-up on the GUI thread, before any dialog or worker exists, and
+// only read afterwards, by the update worker too; nothing changes it while the worker runs.
 #pragma once
 
 #include <cstdint>

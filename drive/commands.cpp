@@ -1,11 +1,12 @@
 #include "drive/commands.h"
 
 #include "config/update_config.h"
+#include "platform/scsi_codes.h"
 #include "scsi/exec_scsi_command.h"
 
 namespace {
 
-constexpr uint8_t kCdbSize = 12;
+using scsi::kCdbSize;
 
 // ATAPI devices take every command as a 12-byte packet.
 uint8_t StandardLength(const DriveEntry& entry, uint8_t naturalLength) {
@@ -47,7 +48,7 @@ ScsiResult Inquiry(const DriveEntry& entry, uint8_t* buffer, uint32_t allocation
     // The CDB field is one byte; the transfer asks for exactly what the drive is told.
     const auto length = static_cast<uint8_t>(allocationLength);
     uint8_t cdb[kCdbSize] = {};
-    cdb[0] = Config.MelcoInquiry == 1 ? 0x13 : 0x12;
+    cdb[0] = Config.MelcoInquiry == 1 ? scsi::kOpMelcoInquiry : scsi::kOpInquiry;
     cdb[4] = length;
     return ExecScsiCommand(entry, buffer, length, cdb, StandardLength(entry, 6), kDirIn);
 }
@@ -60,7 +61,7 @@ ScsiResult TestUnitReady(const DriveEntry& entry) {
 ScsiResult WriteBuffer(const DriveEntry& entry, const uint8_t* data, uint32_t length,
                        uint32_t bufferOffset, uint8_t mode, uint8_t bufferId) {
     uint8_t cdb[kCdbSize] = {};
-    FillBufferCdb(cdb, 0x3B, mode, bufferId, bufferOffset, length);
+    FillBufferCdb(cdb, scsi::kOpWriteBuffer, mode, bufferId, bufferOffset, length);
     // Length 0 without data is still a data-out command: the drive expects the direction.
     return ExecScsiCommand(entry, OutgoingData(data), length, cdb, StandardLength(entry, 10),
                            kDirOut);
@@ -69,13 +70,13 @@ ScsiResult WriteBuffer(const DriveEntry& entry, const uint8_t* data, uint32_t le
 ScsiResult ReadBuffer(const DriveEntry& entry, uint8_t* buffer, uint32_t length,
                       uint32_t bufferOffset, uint8_t mode, uint8_t bufferId) {
     uint8_t cdb[kCdbSize] = {};
-    FillBufferCdb(cdb, 0x3C, mode, bufferId, bufferOffset, length);
+    FillBufferCdb(cdb, scsi::kOpReadBuffer, mode, bufferId, bufferOffset, length);
     return ExecScsiCommand(entry, buffer, length, cdb, StandardLength(entry, 10), kDirIn);
 }
 
 ScsiResult StartStopUnit(const DriveEntry& entry, uint8_t loadEjectStart, uint8_t immediate) {
     uint8_t cdb[kCdbSize] = {};
-    cdb[0] = 0x1B;
+    cdb[0] = scsi::kOpStartStopUnit;
     cdb[1] = immediate & 1;
     cdb[4] = loadEjectStart & 3;
     return ExecScsiCommand(entry, nullptr, 0, cdb, StandardLength(entry, 6), kDirNone);
@@ -84,7 +85,7 @@ ScsiResult StartStopUnit(const DriveEntry& entry, uint8_t loadEjectStart, uint8_
 ScsiResult ReadBoardInfo(const DriveEntry& entry, uint8_t* buffer, uint16_t length,
                          uint32_t address) {
     uint8_t cdb[kCdbSize] = {};
-    cdb[0] = 0xF5;
+    cdb[0] = scsi::kOpReadBoardInfo;
     PutBigEndian32(cdb + 4, address);
     PutBigEndian16(cdb + 8, length);
     return ExecScsiCommand(entry, buffer, length, cdb, kCdbSize, kDirIn);
@@ -93,7 +94,7 @@ ScsiResult ReadBoardInfo(const DriveEntry& entry, uint8_t* buffer, uint16_t leng
 ScsiResult WriteVendorData(const DriveEntry& entry, const uint8_t* data, uint16_t length,
                            uint32_t address) {
     uint8_t cdb[kCdbSize] = {};
-    cdb[0] = 0xF0;
+    cdb[0] = scsi::kOpWriteVendorData;
     PutBigEndian32(cdb + 2, address);
     PutBigEndian16(cdb + 8, length);
     return ExecScsiCommand(entry, OutgoingData(data), length, cdb, kCdbSize, kDirOut);

@@ -5,12 +5,12 @@
 #include "drive/display_text.h"
 #include "drive/identify_candidate.h"
 #include "platform/platform.h"
+#include "platform/scsi_codes.h"
 #include "scsi/aspi_transport.h"
 #include "scsi/exec_scsi_command.h"
 
 namespace {
 
-constexpr uint8_t kCdromDevice = 5;
 constexpr uint32_t kDefaultTargetCount = 8;
 // The walks stop when the table is full; further drives are not listed.
 constexpr uint32_t kTableSize = kDriveTableSize;
@@ -39,7 +39,7 @@ uint32_t DiscoverOnAspiAdapters() {
             entry.AlignMask = alignMask;
 
             uint8_t deviceType = 0;
-            if (AspiGetDeviceType(entry, &deviceType) != 0 || deviceType != kCdromDevice) {
+            if (AspiGetDeviceType(entry, &deviceType) != 0 || deviceType != scsi::kDeviceTypeCdrom) {
                 continue;
             }
             if (IdentifyCandidate(entry, FormatAspiDisplayText) && ++count == kTableSize) {

@@ -4,13 +4,13 @@
 
 #include "config/update_config.h"
 #include "drive/commands.h"
-#include "drive/discovery.h"
+#include "drive/identity_match.h"
+#include "platform/scsi_codes.h"
 
 namespace {
 
 constexpr size_t kInquiryBufferSize = 40;
 constexpr uint32_t kInquiryLength = 36;
-constexpr uint8_t kCdromDevice = 5;
 constexpr size_t kVendorOffset = 8;
 constexpr size_t kAtapiVersionByte = 3;
 constexpr size_t kRevisionOffset = 32;
@@ -55,7 +55,7 @@ bool IdentifyCandidate(DriveEntry& entry, DisplayFormatter formatDisplayText) {
     char patterns[sizeof(Config.InquiryPatterns) + 1];
     CopyPatterns(patterns);
     // The whole byte: a non-zero peripheral qualifier means no device is connected there.
-    if (inquiry[0] != kCdromDevice || inquiry[kVendorOffset] == 0 ||
+    if (inquiry[0] != scsi::kDeviceTypeCdrom || inquiry[kVendorOffset] == 0 ||
         !MatchIdentity(inquiry + kVendorOffset, patterns)) {
         return false;
     }

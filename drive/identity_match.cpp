@@ -1,4 +1,4 @@
-#include "drive/discovery.h"
+#include "drive/identity_match.h"
 
 #include <cstddef>
 

@@ -1,11 +1,11 @@
 #include "platform/command_timeout.h"
 
+#include "platform/scsi_codes.h"
+
 namespace platform {
 
 uint32_t CommandTimeoutSeconds(const uint8_t* cdb) {
-    constexpr uint8_t kWriteBuffer = 0x3B;
-    constexpr uint8_t kDownloadAndSave = 0x05;
-    return cdb[0] == kWriteBuffer && cdb[1] == kDownloadAndSave ? kFlashTimeoutSeconds
+    return cdb[0] == scsi::kOpWriteBuffer && cdb[1] == scsi::kModeDownloadAndSave ? kFlashTimeoutSeconds
                                                                 : kCommandTimeoutSeconds;
 }
 

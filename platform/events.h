@@ -1,4 +1,4 @@
-// Auto-reset events and the program's sleep, shared by the program and the ASPI manager.
+// Auto-reset events, shared by the program and the ASPI manager.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,8 @@ public:
     virtual bool Wait(uint32_t timeoutMs) = 0;
     virtual void Reset() = 0;
     // A value another component can signal the event through. On Linux this is an
-    // eventfd descriptor: writing an 8-byte 1 to it signals the event.
+    // eventfd descriptor: writing an 8-byte 1 to it signals the event (SignalNativeEvent,
+    // platform/linux/linux_events.h).
     virtual intptr_t NativeHandle() const = 0;
 };
 
@@ -28,12 +29,4 @@ public:
     virtual std::unique_ptr<Event> CreateAutoResetEvent() = 0;
 };
 
-// Signals the event behind a native handle from NativeHandle(). Used by the ASPI manager,
-// which only sees the handle stored in a request.
-void SignalNativeEvent(intptr_t handle);
-
 }  // namespace platform
-
-// Blocks the calling thread for the given time by waiting on a new event that nobody
-// signals; returns at once when no event can be created.
-void SleepMs(uint32_t milliseconds);

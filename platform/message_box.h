@@ -1,5 +1,5 @@
-// Modal message boxes. The window framework's implementation is registered at start-up by
-// the user interface; the layers below only see this interface.
+// Modal message boxes. The program's entry chooses the implementation (boxes shown by the
+// window framework, or logged to a file); the layers below only see this interface.
 #pragma once
 
 #include <string>
@@ -18,7 +18,8 @@ constexpr int kIdNo = 7;
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
-    // Shows `text` (UTF-8) modally with no owner window; returns the button's identifier.
+    // Shows `text` (UTF-8) modally, owned by the modal window active at the time (none
+    // during start-up); returns the button's identifier.
     virtual int Show(const std::string& text, const std::string& title, MessageIcon icon,
                      MessageButtons buttons) = 0;
 };

@@ -1,3 +1,5 @@
+#include "platform/sleep.h"
+
 #include "platform/platform.h"
 
 void SleepMs(uint32_t milliseconds) {

@@ -1,23 +1,20 @@
-// AspiExecute: one command block through the ASPI manager, waited for on an event.
+#include "scsi/aspi_execute.h"
+
 #include <atomic>
 #include <cstring>
 #include <memory>
 
 #include "platform/platform.h"
+#include "platform/scsi_codes.h"
 #include "scsi/aligned_buffer.h"
 #include "scsi/aspi_library.h"
 #include "scsi/command_status.h"
-#include "scsi/exec_scsi_command.h"
-
-uint32_t AspiWaitLimitMs = kAspiWaitLimitMs;
 
 namespace {
 
 // The execute request, which is at the same time this transport's outcome record.
 SRB_ExecSCSICmd executeRequest;
 
-constexpr uint8_t kSenseLength = 14;
-constexpr size_t kCallerCdbBytes = 12;
 constexpr uint8_t kHaStatDataOverUnderrun = HASTAT_DO_DU;
 constexpr uint8_t kStatusGood = 0x00;
 constexpr uint8_t kStatusConditionMet = 0x04;
@@ -68,7 +65,7 @@ ScsiResult AspiExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t length
     CommandStatus = &executeRequest;
 
     // ATAPI devices take only 12-byte command blocks.
-    if (entry.Atapi == 1) cdbLength = 12;
+    if (entry.Atapi == 1) cdbLength = scsi::kCdbSize;
 
     std::unique_ptr<platform::Event> event = platform::Platform().Events->CreateAutoResetEvent();
     if (event == nullptr) return kScsiNoSystemObject;
@@ -91,11 +88,11 @@ ScsiResult AspiExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t length
     executeRequest.SRB_Lun = entry.Lun;
     executeRequest.SRB_BufLen = length;
     executeRequest.SRB_BufPointer = data;
-    executeRequest.SRB_SenseLen = kSenseLength;
+    executeRequest.SRB_SenseLen = kStatusSenseBytes;
     executeRequest.SRB_CDBLen = cdbLength;
     executeRequest.SRB_PostProc = reinterpret_cast<void*>(event->NativeHandle());
     // The caller's block is 12 bytes long; nothing past it is read.
-    std::memcpy(executeRequest.CDBByte, cdb, cdbLength < kCallerCdbBytes ? cdbLength : kCallerCdbBytes);
+    std::memcpy(executeRequest.CDBByte, cdb, cdbLength < scsi::kCdbSize ? cdbLength : scsi::kCdbSize);
 
     if (TheAspiLibrary.SendCommand == nullptr) {
         executeRequest.SRB_Status = SS_NO_ASPI;
@@ -103,7 +100,7 @@ ScsiResult AspiExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t length
         TheAspiLibrary.SendCommand(&executeRequest);
         // A signal that leaves the request pending can only come from a faulty manager;
         // it is treated like a request that never completes.
-        if (LoadStatus() == SS_PENDING && (!event->Wait(AspiWaitLimitMs) || LoadStatus() == SS_PENDING))
+        if (LoadStatus() == SS_PENDING && (!event->Wait(kAspiWaitLimitMs) || LoadStatus() == SS_PENDING))
             GiveUp();
     }
 

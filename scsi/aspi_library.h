@@ -22,5 +22,3 @@ constexpr char kAspiLibraryName[] = "libzvaspi32.so";
 // final WRITE BUFFER, in which the drive programs its flash memory, may take 600 s; the
 // manager's own time-out for it is 600 s, so the manager normally reports first.
 constexpr uint32_t kAspiWaitLimitMs = 660 * 1000;
-// The limit in force; tests lower it.
-extern uint32_t AspiWaitLimitMs;

@@ -7,8 +7,6 @@
 #include "platform/platform.h"
 #include "scsi/aspi_library.h"
 
-AspiLibrary TheAspiLibrary;
-
 namespace {
 
 SRB_HAInquiry hostAdapterInquiry;

@@ -1,5 +1,5 @@
 // The ASPI transport: loading the ASPI manager library and the requests sent through it.
-// AspiExecute, this transport's form of ExecScsiCommand, is declared in exec_scsi_command.h.
+// AspiExecute, this transport's form of ExecScsiCommand, is declared in aspi_execute.h.
 #pragma once
 
 #include <cstdint>

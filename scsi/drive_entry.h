@@ -17,4 +17,12 @@ struct DriveEntry {
 
 constexpr int kDriveTableSize = 100;
 
+// Threads: start-up clears the table, and discovery fills it and DriveCount, on the GUI
+// thread before any dialog or worker exists; from then on they are only read, on every
+// thread. The exceptions are SelectedDrive and each entry's Updated flag: only the main
+// dialog writes them, on the GUI thread, and never while the update worker runs (the
+// dialog takes no input then). The worker reads the selected entry; starting the thread
+// orders the dialog's writes before those reads.
 extern DriveEntry DriveTable[kDriveTableSize];
+extern uint8_t DriveCount;       // valid entries in the drive table
+extern uint16_t SelectedDrive;   // index of the chosen drive in the drive table

@@ -1,5 +1,10 @@
 #include "scsi/exec_scsi_command.h"
 
+#include "scsi/aspi_execute.h"
+#include "scsi/pass_through_transport.h"
+
+uint8_t UsePassThrough;
+
 // The transport is fixed for the run; the call is handed on untouched and its result
 // returned as it is.
 ScsiResult ExecScsiCommand(const DriveEntry& entry, uint8_t* buffer, uint32_t length,

@@ -6,7 +6,8 @@
 #include "scsi/drive_entry.h"
 #include "scsi/scsi_result.h"
 
-// Selects the transport for the whole run: non-zero pass-through, zero ASPI.
+// Selects the transport for the whole run: non-zero pass-through, zero ASPI. Set by
+// start-up on the GUI thread before the first command and only read afterwards.
 extern uint8_t UsePassThrough;
 
 // Sends `cdb` (12 bytes, bytes past cdbLength zero) to the drive. `buffer` receives data
@@ -15,8 +16,5 @@ extern uint8_t UsePassThrough;
 ScsiResult ExecScsiCommand(const DriveEntry& entry, uint8_t* buffer, uint32_t length,
                            const uint8_t* cdb, uint8_t cdbLength, uint8_t flags);
 
-// Both transports offer the same contract.
-ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t length,
-                              const uint8_t* cdb, uint8_t cdbLength, uint8_t flags);
-ScsiResult AspiExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t length,
-                       const uint8_t* cdb, uint8_t cdbLength, uint8_t flags);
+// Both transports offer the same contract: PassThroughExecute (pass_through_transport.h)
+// and AspiExecute (aspi_execute.h).

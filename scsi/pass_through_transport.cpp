@@ -1,14 +1,16 @@
 // The pass-through transport: every command opens the drive by its letter, asks for the
 // adapter's buffer alignment, sends one request block and closes the drive again, so no
 // handle or knowledge of the device outlives a command.
+#include "scsi/pass_through_transport.h"
+
 #include <cstring>
 
 #include "platform/command_timeout.h"
 #include "platform/pass_through.h"
 #include "platform/platform.h"
+#include "platform/scsi_codes.h"
 #include "scsi/aligned_buffer.h"
 #include "scsi/command_status.h"
-#include "scsi/exec_scsi_command.h"
 
 namespace {
 
@@ -24,11 +26,7 @@ constexpr uint16_t kRequestLength = 44;  // the request record without filler an
 constexpr uint8_t kTargetId = 1;
 constexpr uint8_t kSenseInfoLength = 32;
 constexpr uint32_t kSenseInfoOffset = 48;
-constexpr size_t kStatusSenseBytes = 14;
-constexpr uint8_t kCallerCdbBytes = 12;
 
-constexpr uint8_t kStatusGood = 0x00;
-constexpr uint8_t kStatusConditionMet = 0x04;
 
 }  // namespace
 
@@ -37,9 +35,9 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
     CommandStatus = &passThroughStatus;
 
     // ATAPI devices take only 12-byte command blocks.
-    if (entry.Atapi == 1) cdbLength = 12;
+    if (entry.Atapi == 1) cdbLength = scsi::kCdbSize;
     // The caller's block is 12 bytes long; nothing past it is read.
-    const uint8_t cdbCopied = cdbLength < kCallerCdbBytes ? cdbLength : kCallerCdbBytes;
+    const uint8_t cdbCopied = cdbLength < scsi::kCdbSize ? cdbLength : scsi::kCdbSize;
 
     platform::DriveBus& drives = *platform::Platform().Drives;
     const char letter = entry.DriveLetter[0];
@@ -101,7 +99,7 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
 
     const uint8_t senseKeyByte = request.SenseBuffer[kSenseKeyByte];
     ScsiResult result;
-    if (carriedOut && sptd.ScsiStatus == kStatusGood) {
+    if (carriedOut && sptd.ScsiStatus == scsi::kStatusGood) {
         result = kScsiOk;
     } else if (senseKeyByte != 0) {
         result = kScsiTargetError;
@@ -110,7 +108,7 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
         // RESERVATION CONFLICT or a CHECK CONDITION whose sense got lost mean the command
         // was not carried out (a chunk answered BUSY never reached the flash), and the
         // status stays in SRB_TargStat for the failure text.
-        result = sptd.ScsiStatus == kStatusConditionMet ? kScsiOk : kScsiTargetError;
+        result = sptd.ScsiStatus == scsi::kStatusConditionMet ? kScsiOk : kScsiTargetError;
     } else {
         // The low three bytes of the system error code, low byte first, for the failure text.
         passThroughStatus.SRB_Status = static_cast<uint8_t>(systemError & 0xFF);

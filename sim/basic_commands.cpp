@@ -1,8 +1,10 @@
 // INQUIRY, TEST UNIT READY, REQUEST SENSE and START STOP UNIT: identity, tray and medium.
+#include "sim/basic_commands.h"
+
 #include <algorithm>
 #include <cstring>
 
-#include "sim/drive_state.h"
+#include "sim/responses.h"
 
 namespace sim {
 

@@ -1,5 +1,6 @@
-// Inside the simulated drive: its state and the handlers of each command family.
-// Every handler runs with the drive's mutex held.
+// Inside the simulated drive: its state and the command as it reached the drive. The
+// handlers of each command family (basic_commands.h, flash.h, secondary_image.h,
+// vendor_commands.h) run with the drive's mutex held.
 #pragma once
 
 #include <array>
@@ -91,36 +92,5 @@ struct DriveState {
         return now + clockOffset;
     }
 };
-
-// Helpers for building answers.
-Response Good(uint32_t transferred = 0);
-Response CheckCondition(DriveState& state, SenseCode code);
-Response Busy();
-
-// Big-endian fields of a command block.
-uint32_t Field24(const uint8_t* bytes);
-uint32_t Field32(const uint8_t* bytes);
-uint16_t Field16(const uint8_t* bytes);
-
-// True when a data-out command of `needed` bytes has them from the host.
-bool HasDataOut(const Request& request, uint32_t needed);
-// True when a data-in command can return data (or asks for none).
-bool CanReturnData(const Request& request, uint32_t wanted);
-
-// Counts the command for the fault selectors, and returns the fault that hits it.
-const Fault* CountAndMatchFault(DriveState& state, const Request& request);
-
-// Ends a programming whose time has passed.
-void SettleProgramming(DriveState& state);
-
-Response Inquiry(DriveState& state, const Request& request);
-Response TestUnitReady(DriveState& state);
-Response RequestSense(DriveState& state, const Request& request);
-Response StartStopUnit(DriveState& state, const Request& request);
-Response DownloadMicrocode(DriveState& state, const Request& request);
-Response SecondaryWriteBuffer(DriveState& state, const Request& request);
-Response SecondaryReadBuffer(DriveState& state, const Request& request);
-Response ReadBoardInfo(DriveState& state, const Request& request);
-Response WriteVendorData(DriveState& state, const Request& request);
 
 }  // namespace sim

@@ -1,6 +1,7 @@
 // Counts every command by the selectors that faults use, and finds the fault that hits
 // the command, if any.
-#include "sim/drive_state.h"
+
+#include "sim/fault_matching.h"
 
 namespace sim {
 

@@ -9,10 +9,12 @@
 //     at 0x10000, else at 0) whose vendor and product are this drive's.
 // A gap or a wrong size answers 09/88/00, a foreign or missing identity 09/87/00; the
 // flash is then left as it was.
+#include "sim/flash.h"
+
 #include <algorithm>
 #include <cstring>
 
-#include "sim/drive_state.h"
+#include "sim/responses.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "sim/drive_state.h"
+#include "sim/responses.h"
 
 namespace sim {
 

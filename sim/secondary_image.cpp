@@ -6,10 +6,12 @@
 //   0x84 read, 7 bytes:   the version of the secondary image
 // Writing or reading 0x81 and committing need a begun update (else 05/2C/00). A drive
 // without a secondary image rejects all of them (05/24/00).
+#include "sim/secondary_image.h"
+
 #include <algorithm>
 #include <cstring>
 
-#include "sim/drive_state.h"
+#include "sim/responses.h"
 
 namespace sim {
 

@@ -6,7 +6,13 @@
 #include <utility>
 #include <thread>
 
+#include "sim/basic_commands.h"
 #include "sim/drive_state.h"
+#include "sim/fault_matching.h"
+#include "sim/flash.h"
+#include "sim/responses.h"
+#include "sim/secondary_image.h"
+#include "sim/vendor_commands.h"
 
 namespace sim {
 
@@ -111,13 +117,6 @@ Response Apply(DriveState& state, const Fault& fault) {
 
 }  // namespace
 
-DriveState::DriveState(const DriveDescription& drive)
-    : description(drive),
-      revision(drive.revision),
-      trayOpen(drive.medium == Medium::Open),
-      discPresent(drive.medium == Medium::Loaded),
-      secondaryVersion(drive.secondaryVersion) {}
-
 Drive::Drive(const DriveDescription& description)
     : state_(std::make_unique<DriveState>(description)) {}
 
@@ -171,6 +170,15 @@ std::string Drive::Revision() const {
     std::lock_guard lock(mutex_);
     SettleProgramming(*state_);
     return state_->revision;
+}
+
+std::vector<uint8_t> Drive::VendorMemory(uint32_t address, uint32_t length) const {
+    std::lock_guard lock(mutex_);
+    std::vector<uint8_t> bytes(length);
+    for (uint32_t i = 0; i < length; ++i) {
+        bytes[i] = MemoryByte(*state_, address + i);
+    }
+    return bytes;
 }
 
 std::string Drive::SecondaryVersion() const {

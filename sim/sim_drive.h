@@ -83,10 +83,4 @@ private:
     std::unique_ptr<DriveState> state_;
 };
 
-// The drives of the description file named by ZVFIRM_SIMULATE, loaded once per process;
-// empty when the variable is unset. A file that cannot be read attaches no drive and
-// reports why on standard error.
-const std::vector<std::shared_ptr<Drive>>& AttachedDrives();
-bool SimulationRequested();
-
 }  // namespace sim

@@ -2,9 +2,11 @@
 // drive memory, e.g. vendor data at 0x3A). Both reach one byte-addressed memory: bytes
 // written with 0xF0 read back with 0xF5; the board record at 0xF8048 holds the board
 // version in its byte 0; every other byte reads as 0.
+#include "sim/vendor_commands.h"
+
 #include <algorithm>
 
-#include "sim/drive_state.h"
+#include "sim/responses.h"
 
 namespace sim {
 
@@ -13,6 +15,8 @@ namespace {
 constexpr uint32_t kBoardRecord = 0xF8048;
 constexpr uint64_t kAddressSpace = uint64_t{1} << 32;
 
+}  // namespace
+
 uint8_t MemoryByte(const DriveState& state, uint32_t address) {
     const auto written = state.memory.find(address);
     if (written != state.memory.end()) {
@@ -20,8 +24,6 @@ uint8_t MemoryByte(const DriveState& state, uint32_t address) {
     }
     return address == kBoardRecord ? state.description.boardVersion : 0;
 }
-
-}  // namespace
 
 Response ReadBoardInfo(DriveState& state, const Request& request) {
     const uint32_t address = Field32(request.cdb + 4);
@@ -52,15 +54,6 @@ Response WriteVendorData(DriveState& state, const Request& request) {
         state.memory[address + i] = request.data[i];
     }
     return Good(length);
-}
-
-std::vector<uint8_t> Drive::VendorMemory(uint32_t address, uint32_t length) const {
-    std::lock_guard lock(mutex_);
-    std::vector<uint8_t> bytes(length);
-    for (uint32_t i = 0; i < length; ++i) {
-        bytes[i] = MemoryByte(*state_, address + i);
-    }
-    return bytes;
 }
 
 }  // namespace sim

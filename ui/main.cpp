@@ -1,5 +1,6 @@
 // zvfirm: the Qt application around the start-up sequence.
 #include <clocale>
+#include <iostream>
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -7,6 +8,7 @@
 
 #include "app/firmware_updater_app.h"
 #include "app/program_stages.h"
+#include "app/run_services.h"
 #include "config/program_values.h"
 #include "platform/platform.h"
 #include "ui/qt_message_boxes.h"
@@ -18,6 +20,10 @@ int main(int argc, char** argv) {
     // the C locale and leave the other categories to the user's locale.
     std::setlocale(LC_NUMERIC, "C");
 
+    // Every service of the run is chosen here, once, before anything uses one.
+    ui::QtMessageBoxes shownBoxes;
+    const RunServices services(RunSettingsFromEnvironment(), shownBoxes, std::cerr);
+
     // Qt's own translation gives the Japanese labels of the Yes/No buttons; the program's
     // texts choose their language themselves.
     QTranslator qtTranslations;
@@ -26,13 +32,8 @@ int main(int argc, char** argv) {
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslations);
 
-    ui::QtMessageBoxes messageBoxes;
-    platform::Platform().Messages = &messageBoxes;
-
     ProgramStages stages;
     CFirmwareUpdaterApp app(stages);
     app.InitInstance();
-
-    platform::Platform().Messages = nullptr;
     return app.ExitStatus();
 }

@@ -1,6 +1,6 @@
-// Message boxes shown with Qt. When ZVFIRM_MESSAGE_LOG names a file, boxes are not shown:
-// each is appended to that file and answered with its default button, so that the real
-// program can run unattended in tests and scripts.
+// Message boxes shown with Qt. A box is owned by the modal window active when it is shown,
+// so that a box raised while a dialog runs stays on top of that dialog and blocks it; a
+// box shown during start-up, before any dialog, has no owner.
 #pragma once
 
 #include <string>
@@ -11,17 +11,8 @@ namespace ui {
 
 class QtMessageBoxes final : public platform::MessageBoxes {
 public:
-    // Reads ZVFIRM_MESSAGE_LOG once.
-    QtMessageBoxes();
-
     int Show(const std::string& text, const std::string& title, platform::MessageIcon icon,
              platform::MessageButtons buttons) override;
-
-private:
-    int Log(const std::string& text, const std::string& title, platform::MessageIcon icon,
-            platform::MessageButtons buttons);
-
-    std::string logPath_;  // empty: boxes are shown
 };
 
 }  // namespace ui

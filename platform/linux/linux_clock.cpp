@@ -1,6 +1,6 @@
 #include <chrono>
 
-#include "platform/linux/linux_platform.h"
+#include "platform/linux/linux_clock.h"
 
 namespace platform::linux_os {
 

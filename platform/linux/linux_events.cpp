@@ -6,7 +6,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include "platform/linux/linux_platform.h"
+#include "platform/linux/linux_events.h"
 
 namespace platform {
 

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/linux/linux_platform.h"
+#include "platform/linux/linux_files.h"
 
 namespace platform::linux_os {
 

@@ -1,6 +1,6 @@
 #include <dlfcn.h>
 
-#include "platform/linux/linux_platform.h"
+#include "platform/linux/linux_library_loader.h"
 
 namespace platform::linux_os {
 

@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
-#include "platform/linux/linux_platform.h"
+#include "platform/linux/linux_system_info.h"
 
 namespace platform::linux_os {
 

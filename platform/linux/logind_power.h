@@ -22,4 +22,7 @@ public:
     std::unique_ptr<PowerHold> HoldSleepAndShutdown(const std::string& why) override;
 };
 
+// The one instance the program uses.
+Power& LinuxPower();
+
 }  // namespace platform::linux_os

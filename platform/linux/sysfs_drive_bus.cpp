@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "platform/linux/drive_letters.h"
+#include "platform/drive_letters.h"
 #include "platform/linux/sg_io_request.h"
 
 namespace platform::linux_os {
@@ -67,6 +67,11 @@ void SysfsDriveBus::Close(DriveHandle handle) {
         if (openBlockNames_.erase(handle) == 0) return;
     }
     close(handle);
+}
+
+DriveBus& LinuxDrives() {
+    static SysfsDriveBus drives("/sys", "/dev");
+    return drives;
 }
 
 }  // namespace platform::linux_os

@@ -35,4 +35,7 @@ private:
     std::map<DriveHandle, std::string> openBlockNames_;  // handle -> "srN"
 };
 
+// The drive bus of the running system: drives from /sys, nodes under /dev. Made on first use.
+DriveBus& LinuxDrives();
+
 }  // namespace platform::linux_os

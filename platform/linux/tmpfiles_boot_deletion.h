@@ -40,4 +40,7 @@ private:
     Places places_;
 };
 
+// The one instance the program uses.
+BootDeletion& LinuxBootDeletion();
+
 }  // namespace platform::linux_os

@@ -108,9 +108,7 @@ TEST_P(ConfigurationFailure, ShowsItsMessageInTheUsersLanguageAndEnds) {
         freshStages.configCode = c.code;
         stages = freshStages;
         platform::substitute::RecordingMessageBoxes boxes;
-        platform::Services services = platform::Platform();
-        services.Messages = &boxes;
-        platform::ScopedServices scoped(services);
+        const platform::ScopedService scoped(&platform::Services::Messages, &boxes);
         system.Lcid = lcid;
 
         EXPECT_EQ(RunStartup(), 1);
@@ -179,9 +177,7 @@ TEST_P(EarlyEnd, ShowsOneMessageAndKeepsWhatItHolds) {
         freshStages.driveCount = c.driveCount;
         stages = freshStages;
         platform::substitute::RecordingMessageBoxes boxes;
-        platform::Services services = platform::Platform();
-        services.Messages = &boxes;
-        platform::ScopedServices scoped(services);
+        const platform::ScopedService scoped(&platform::Services::Messages, &boxes);
         system.Lcid = lcid;
         system.Version = c.aspi ? platform::OsVersion{platform::kPlatformWin32Windows, 4}
                                 : platform::OsVersion{platform::kPlatformWin32Nt, 10};

@@ -13,13 +13,16 @@
 
 #include "aspi/aspi_interface.h"
 #include "platform/platform.h"
+#include "platform/substitute/fake_system_info.h"
+#include "scsi/aspi_execute.h"
 #include "scsi/aspi_transport.h"
 #include "scsi/command_status.h"
-#include "scsi/exec_scsi_command.h"
 #include "scsi/failure_text.h"
-#include "tests/aspi/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
+
+using test_support::TempFolder;
 
 // Target 0: a DVD drive, empty tray. Target 1: a disk (device type 0). Target 2: a drive
 // whose START STOP UNIT never answers. Target 3: a drive that disappears at its first
@@ -174,21 +177,10 @@ TEST_F(AspiLibraryTest, DriveThatVanishesIsNoDevice) {
 
 // The program's side: AspiOpen finds the library beside the executable, as it finds the
 // manager built beside zvfirm.
-class SystemBesideTheLibrary final : public platform::SystemInfo {
-public:
-    platform::OsVersion QueryOsVersion() override { return {platform::kPlatformWin32Nt, 10}; }
-    uint32_t UserDefaultLcid() override { return 1033; }
-    std::string ExecutablePath() override {
-        return (std::filesystem::path(ZVASPI_LIBRARY_PATH).parent_path() / "zvfirm").string();
-    }
-    std::string TempFolder() override { return "/tmp/"; }
-};
-
 TEST_F(AspiLibraryTest, TheTransportDrivesTheLibrary) {
-    SystemBesideTheLibrary system;
-    platform::Services services = platform::Platform();
-    services.System = &system;
-    platform::ScopedServices scoped(services);
+    platform::substitute::FakeSystemInfo system;
+    system.ExePath = (std::filesystem::path(ZVASPI_LIBRARY_PATH).parent_path() / "zvfirm").string();
+    const platform::ScopedService scoped(&platform::Services::System, &system);
 
     ASSERT_EQ(AspiOpen(), 1);
     EXPECT_EQ(AspiAdapterCount(), 2u);

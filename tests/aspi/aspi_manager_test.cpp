@@ -17,9 +17,11 @@
 #include "aspi/status_mapping.h"
 #include "aspi/sysfs_bus.h"
 #include "platform/platform.h"
-#include "tests/aspi/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
+
+using test_support::TempFolder;
 
 namespace fs = std::filesystem;
 

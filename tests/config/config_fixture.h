@@ -16,7 +16,7 @@
 
 class ConfigTest : public ::testing::Test {
 protected:
-    ConfigTest() : scoped_(WithFiles(files_)) {
+    ConfigTest() : scoped_(&platform::Services::Files, &files_) {
         ResetUpdateConfig(2);
         Lcid = 1033;
     }
@@ -26,16 +26,10 @@ protected:
         ResetUpdateConfig(2);
     }
 
-    static platform::Services WithFiles(platform::substitute::MemoryFiles& files) {
-        platform::Services services = platform::Platform();
-        services.Files = &files;
-        return services;
-    }
-
     platform::substitute::MemoryFiles files_;
 
 private:
-    platform::ScopedServices scoped_;
+    platform::ScopedService<platform::FileSystem> scoped_;
 };
 
 // An image of `size` bytes, byte i holding (i * 7 + 3) & 0xFF so that misplaced pieces show.

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "config/image_loader.h"
 #include "config/load_configuration.h"
+#include "config/main_image.h"
 #include "config_fixture.h"
 
 namespace {

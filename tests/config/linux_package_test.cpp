@@ -15,6 +15,7 @@
 #include "config/reset.h"
 #include "config/update_config.h"
 #include "config_fixture.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -26,10 +27,8 @@ protected:
         ResetUpdateConfig(2);
         Lcid = 1033;
         previous_ = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "zvfirm-config-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        fs::current_path(folder_);
+        ASSERT_FALSE(folder_.Path().empty());
+        fs::current_path(folder_.Path());
     }
 
     void TearDown() override {
@@ -37,7 +36,6 @@ protected:
         ReleaseEpsImage();
         ResetUpdateConfig(2);
         fs::current_path(previous_);
-        fs::remove_all(folder_);
     }
 
     static void Write(const std::string& name, const std::string& bytes) {
@@ -46,7 +44,7 @@ protected:
     }
 
     fs::path previous_;
-    fs::path folder_;
+    test_support::TempFolder folder_{"zvfirm-config"};
 };
 
 const std::string kIni =

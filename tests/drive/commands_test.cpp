@@ -138,9 +138,7 @@ protected:
     }
 
     ScsiResult Send() {
-        platform::Services services = platform::Platform();
-        services.Drives = &bus_;
-        platform::ScopedServices scoped(services);
+        const platform::ScopedService drives(&platform::Services::Drives, &bus_);
         return Case().send(entry_, incoming_.data(), outgoing_.data());
     }
 

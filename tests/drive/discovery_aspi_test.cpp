@@ -12,13 +12,14 @@
 #include "program_state.h"
 #include "sim/description.h"
 #include "sim/sim_drive.h"
+#include "tests/support/inquiry_data.h"
 
 namespace {
 
 using drive_test::FakeAdapter;
 using drive_test::FakeAspiManager;
 using drive_test::FakeTarget;
-using drive_test::MakeInquiry;
+using test_support::MakeInquiry;
 using drive_test::ScopedFakeAspi;
 
 using Address = std::pair<uint8_t, uint8_t>;  // adapter, target

@@ -11,10 +11,11 @@
 #include "platform/platform.h"
 #include "platform/substitute/scripted_drive_bus.h"
 #include "program_state.h"
+#include "tests/support/inquiry_data.h"
 
 namespace {
 
-using drive_test::MakeInquiry;
+using test_support::MakeInquiry;
 using platform::substitute::ScriptedDriveBus;
 
 constexpr uint8_t kInquiryOpcode = 0x12;
@@ -40,9 +41,7 @@ protected:
     }
 
     uint32_t Discover() {
-        platform::Services services = platform::Platform();
-        services.Drives = &bus_;
-        platform::ScopedServices scoped(services);
+        const platform::ScopedService drives(&platform::Services::Drives, &bus_);
         return DiscoverDrives();
     }
 

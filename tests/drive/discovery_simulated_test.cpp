@@ -8,11 +8,11 @@
 
 #include "drive/discovery.h"
 #include "drive/identify_candidate.h"
-#include "platform/linux/simulated_drive_bus.h"
 #include "platform/platform.h"
 #include "program_state.h"
 #include "sim/description.h"
 #include "sim/sim_drive.h"
+#include "sim/simulated_drive_bus.h"
 
 namespace {
 
@@ -54,10 +54,8 @@ TEST(DiscoveryOnSimulatedDrives, IdentifiesEachLetteredDrive) {
     };
     std::vector<std::shared_ptr<sim::Drive>> drives;
     for (const SimulatedDrive& drive : layout) drives.push_back(MakeDrive(drive));
-    platform::linux_os::SimulatedDriveBus bus(drives);
-    platform::Services services = platform::Platform();
-    services.Drives = &bus;
-    platform::ScopedServices scoped(services);
+    sim::SimulatedDriveBus bus(drives);
+    const platform::ScopedService scoped(&platform::Services::Drives, &bus);
 
     ASSERT_EQ(DiscoverDrives(), 3u);
 

@@ -64,7 +64,7 @@ public:
 
 private:
     platform::substitute::ScriptedLibraryLoader loader_;
-    std::optional<platform::ScopedServices> services_;
+    std::optional<platform::ScopedService<platform::LibraryLoader>> services_;
     bool opened_ = false;
 };
 

@@ -121,9 +121,7 @@ ScopedFakeAspi::ScopedFakeAspi(FakeAspiManager& manager) {
     loader_.AddLibrary(kAspiLibraryName,
                        {{"GetASPI32SupportInfo", reinterpret_cast<void*>(&SupportInfo)},
                         {"SendASPI32Command", reinterpret_cast<void*>(&SendCommand)}});
-    platform::Services services = platform::Platform();
-    services.Libraries = &loader_;
-    services_.emplace(services);
+    services_.emplace(&platform::Services::Libraries, &loader_);
     opened_ = AspiOpen() == 1;
 }
 

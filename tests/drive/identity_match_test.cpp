@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "drive/discovery.h"
+#include "drive/identity_match.h"
 
 namespace {
 

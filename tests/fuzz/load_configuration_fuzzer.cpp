@@ -29,11 +29,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "config/eps_image.h"
 #include "config/identity.h"
 #include "config/image_buffers.h"
-#include "config/image_loader.h"
+#include "config/image_file.h"
 #include "config/ini_reader.h"
 #include "config/load_configuration.h"
+#include "config/main_image.h"
 #include "config/program_values.h"
 #include "config/reset.h"
 #include "config/update_config.h"

@@ -8,6 +8,7 @@
 
 #include "platform/linux/linux_platform.h"
 #include "platform/platform.h"
+#include "platform/sleep.h"
 #include "platform/substitute/fake_clock.h"
 #include "platform/substitute/fake_events.h"
 
@@ -77,9 +78,7 @@ TEST(LinuxEvent, OneSignalReleasesOnlyOneOfTwoWaiters) {
 
 TEST(SleepMs, WaitsOnAFreshEventAndClosesIt) {
     platform::substitute::FakeEventFactory events;
-    platform::Services services = platform::Platform();
-    services.Events = &events;
-    platform::ScopedServices scoped(services);
+    const platform::ScopedService scoped(&platform::Services::Events, &events);
 
     SleepMs(8000);
     SleepMs(0);
@@ -91,9 +90,7 @@ TEST(SleepMs, WaitsOnAFreshEventAndClosesIt) {
 TEST(SleepMs, ReturnsAtOnceWhenNoEventCanBeCreated) {
     platform::substitute::FakeEventFactory events;
     events.FailCreation(true);
-    platform::Services services = platform::Platform();
-    services.Events = &events;
-    platform::ScopedServices scoped(services);
+    const platform::ScopedService scoped(&platform::Services::Events, &events);
 
     SleepMs(8000);
     EXPECT_TRUE(events.WaitTimeouts().empty());

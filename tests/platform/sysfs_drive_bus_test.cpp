@@ -12,6 +12,7 @@
 
 #include "platform/linux/sysfs_drive_bus.h"
 #include "platform/linux/sysfs_optical_drives.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -36,9 +37,8 @@ void WriteFile(const fs::path& path, const std::string& text) {
 class FakeSysfs : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/zv_sysfs_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
+        ASSERT_FALSE(folder_.Path().empty());
+        root_ = folder_.Path();
         sys_ = root_ / "sys";
         dev_ = root_ / "dev";
         const fs::path block = sys_ / "class" / "block";
@@ -55,8 +55,7 @@ protected:
         fs::create_directories(dev_ / "sg3");
         WriteFile(dev_ / "sg7", "");
     }
-    void TearDown() override { fs::remove_all(root_); }
-
+    test_support::TempFolder folder_{"zv_sysfs"};
     fs::path root_, sys_, dev_;
 };
 

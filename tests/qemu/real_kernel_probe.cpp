@@ -38,6 +38,7 @@
 #include "drive/discovery.h"
 #include "platform/linux/sysfs_optical_drives.h"
 #include "platform/platform.h"
+#include "scsi/aspi_execute.h"
 #include "scsi/aspi_library.h"
 #include "scsi/aspi_transport.h"
 #include "scsi/command_status.h"
@@ -49,6 +50,7 @@
 #include "tests/qemu/probe_report.h"
 #include "tests/qemu/signal_check.h"
 #include "tests/qemu/update_check.h"
+#include "scsi/pass_through_transport.h"
 
 namespace {
 

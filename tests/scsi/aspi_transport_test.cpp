@@ -19,12 +19,14 @@
 #include <gtest/gtest.h>
 
 #include "aspi/aspi_interface.h"
+#include "platform/linux/linux_events.h"
 #include "platform/platform.h"
+#include "platform/substitute/fake_system_info.h"
 #include "platform/substitute/scripted_library_loader.h"
+#include "scsi/aspi_execute.h"
 #include "scsi/aspi_library.h"
 #include "scsi/aspi_transport.h"
 #include "scsi/command_status.h"
-#include "scsi/exec_scsi_command.h"
 #include "scsi/failure_text.h"
 
 namespace {
@@ -35,21 +37,15 @@ constexpr char kExecutable[] = "/opt/zvfirm/zvfirm";
 constexpr char kBesideExecutable[] = "/opt/zvfirm/libzvaspi32.so";
 constexpr char kBareName[] = "libzvaspi32.so";
 
-class FixedSystemInfo final : public platform::SystemInfo {
-public:
-    std::string Path = kExecutable;
-    platform::OsVersion QueryOsVersion() override { return {platform::kPlatformWin32Nt, 10}; }
-    uint32_t UserDefaultLcid() override { return 1033; }
-    std::string ExecutablePath() override { return Path; }
-    std::string TempFolder() override { return "/tmp/"; }
-};
-
-// Real events (so the manager's signal through the native handle works), with every wait
-// recorded. `onWait` runs when a wait starts: a pending request completes only then, which
-// proves the transport waited for it.
+// Real events (so the manager's signal through the native handle works, from the manager's
+// own thread, while the transport waits), with every wait recorded; FakeEventFactory never
+// waits, so it cannot serve here. `onWait` runs when a wait starts: a pending request
+// completes only then, which proves the transport waited for it. With `timeOutWaits` a
+// wait reports its time-out at once instead of waiting.
 class RecordingEvents final : public platform::EventFactory {
 public:
     bool failCreation = false;
+    bool timeOutWaits = false;
     std::vector<uint32_t> waitTimeouts;
     std::vector<intptr_t> nativeHandles;
     std::function<void()> onWait;
@@ -73,6 +69,7 @@ private:
         bool Wait(uint32_t timeoutMs) override {
             owner_.waitTimeouts.push_back(timeoutMs);
             if (owner_.onWait) owner_.onWait();
+            if (owner_.timeOutWaits) return false;
             return real_->Wait(timeoutMs);
         }
         void Reset() override { real_->Reset(); }
@@ -206,7 +203,6 @@ protected:
     ~AspiTransportTest() override {
         AspiClose();
         if (manager_.completer.joinable()) manager_.completer.join();
-        AspiWaitLimitMs = kAspiWaitLimitMs;
         manager = nullptr;
     }
 
@@ -224,7 +220,7 @@ protected:
     }
 
     ScriptedLibraryLoader loader_;
-    FixedSystemInfo system_;
+    platform::substitute::FakeSystemInfo system_;
     RecordingEvents events_;
     ScriptedManager manager_;
     bool waitAnnounced_ = false;
@@ -269,9 +265,7 @@ TEST_F(AspiTransportTest, LibraryWithoutAnEntryPointCountsAsNotLoadable) {
         ScriptedLibraryLoader loader;
         loader.AddLibrary(kBesideExecutable, symbols);
         loader.AddLibrary(kBareName, symbols);
-        platform::Services services = platform::Platform();
-        services.Libraries = &loader;
-        platform::ScopedServices scoped(services);
+        const platform::ScopedService libraries(&platform::Services::Libraries, &loader);
 
         EXPECT_EQ(AspiOpen(), 0) << symbols.size() << " symbols";
         EXPECT_EQ(loader.Loads().size(), 2u);
@@ -542,7 +536,8 @@ TEST_F(AspiTransportTest, NoMemoryForTheCopyMeansNothingSent) {
 
 TEST_F(AspiTransportTest, RequestThatNeverCompletesIsGivenUpAndReadsAsAborted) {
     OpenCompleteManager();
-    AspiWaitLimitMs = 1;
+    // The wait runs out at once, as it would after the limit; no test waits that long.
+    events_.timeOutWaits = true;
     const uint8_t cdb[12] = {0x3B, 0x05};
     uint8_t data[8] = {};
     for (const bool honourAbort : {true, false}) {
@@ -560,7 +555,7 @@ TEST_F(AspiTransportTest, RequestThatNeverCompletesIsGivenUpAndReadsAsAborted) {
         DescribeFailure(1, text);
         EXPECT_EQ(text, "SRB aborted.") << (honourAbort ? "manager aborts" : "manager cannot abort");
     }
-    EXPECT_EQ(events_.waitTimeouts, (std::vector<uint32_t>{1, 1}));
+    EXPECT_EQ(events_.waitTimeouts, (std::vector<uint32_t>{kAspiWaitLimitMs, kAspiWaitLimitMs}));
 }
 
 TEST_F(AspiTransportTest, WithoutAManagerNothingIsSentAndTheCommandFails) {

@@ -5,20 +5,21 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "platform/linux/simulated_drive_bus.h"
 #include "platform/platform.h"
 #include "platform/substitute/scripted_drive_bus.h"
 #include "scsi/command_status.h"
 #include "scsi/drive_entry.h"
-#include "scsi/exec_scsi_command.h"
 #include "scsi/failure_text.h"
+#include "scsi/pass_through_transport.h"
 #include "sim/description.h"
 #include "sim/sim_drive.h"
+#include "sim/simulated_drive_bus.h"
 
 namespace {
 
@@ -42,9 +43,7 @@ class PassThroughTest : public ::testing::Test {
 protected:
     void SetUp() override {
         bus_.SetDrive('D', {});
-        services_ = platform::Platform();
-        services_.Drives = &bus_;
-        scoped_ = std::make_unique<platform::ScopedServices>(services_);
+        scoped_.emplace(&platform::Services::Drives, &bus_);
         entry_ = DriveEntry{};
         entry_.DriveLetter[0] = 'D';
     }
@@ -67,8 +66,7 @@ protected:
     }
 
     ScriptedDriveBus bus_;
-    platform::Services services_;
-    std::unique_ptr<platform::ScopedServices> scoped_;
+    std::optional<platform::ScopedService<platform::DriveBus>> scoped_;
     DriveEntry entry_{};
 };
 
@@ -410,11 +408,9 @@ protected:
         description.medium = medium;
         description.faults = std::move(faults);
         drive_ = std::make_shared<sim::Drive>(description);
-        bus_ = std::make_unique<platform::linux_os::SimulatedDriveBus>(
+        bus_ = std::make_unique<sim::SimulatedDriveBus>(
             std::vector<std::shared_ptr<sim::Drive>>{drive_});
-        platform::Services services = platform::Platform();
-        services.Drives = bus_.get();
-        scoped_ = std::make_unique<platform::ScopedServices>(services);
+        scoped_.emplace(&platform::Services::Drives, bus_.get());
         entry_.DriveLetter[0] = 'D';
         entry_.Atapi = 1;
     }
@@ -429,8 +425,8 @@ protected:
     }
 
     std::shared_ptr<sim::Drive> drive_;
-    std::unique_ptr<platform::linux_os::SimulatedDriveBus> bus_;
-    std::unique_ptr<platform::ScopedServices> scoped_;
+    std::unique_ptr<sim::SimulatedDriveBus> bus_;
+    std::optional<platform::ScopedService<platform::DriveBus>> scoped_;
     DriveEntry entry_{};
 };
 

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -20,13 +21,13 @@ struct SeenBox {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
     bool hasParent = true;
+    QWidget* parent = nullptr;
 };
 
 class QtMessageBoxesTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        unsetenv("ZVFIRM_MESSAGE_LOG");
         static int argc = 1;
         static char name[] = "zv_app_qt_tests";
         static char* argv[] = {name, nullptr};
@@ -44,6 +45,7 @@ protected:
             seen.icon = box->icon();
             seen.buttons = box->standardButtons();
             seen.hasParent = box->parentWidget() != nullptr;
+            seen.parent = box->parentWidget();
             close(*box);
         });
         ui::QtMessageBoxes boxes;
@@ -85,6 +87,21 @@ TEST_F(QtMessageBoxesTest, ClosingAYesNoBoxOtherwiseIsNo) {
                                      [](QMessageBox& box) { box.reject(); });
     EXPECT_EQ(answer, platform::kIdNo);
     EXPECT_EQ(seen.icon, QMessageBox::Information);
+}
+
+// A box shown while a dialog runs belongs to that dialog, so that it stays above it and
+// the dialog takes no input until the box is answered.
+TEST_F(QtMessageBoxesTest, BoxShownWhileADialogRunsIsOwnedByIt) {
+    QDialog dialog;
+    int answer = 0;
+    QTimer::singleShot(0, [&] {
+        answer = ShowAndAnswer(platform::MessageIcon::Information, platform::MessageButtons::Ok,
+                               [](QMessageBox& box) { box.button(QMessageBox::Ok)->click(); });
+        dialog.accept();
+    });
+    dialog.exec();
+    EXPECT_EQ(answer, platform::kIdOk);
+    EXPECT_EQ(seen.parent, &dialog);
 }
 
 }  // namespace

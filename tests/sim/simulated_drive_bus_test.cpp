@@ -5,14 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/linux/simulated_drive_bus.h"
 #include "sim/description.h"
 #include "sim/sim_drive.h"
+#include "sim/simulated_drive_bus.h"
 
 namespace {
 
 using platform::PassThroughBlock;
-using platform::linux_os::SimulatedDriveBus;
+using sim::SimulatedDriveBus;
 
 std::shared_ptr<sim::Drive> MakeDrive(sim::Medium medium, std::vector<sim::Fault> faults = {}) {
     sim::DriveDescription description;

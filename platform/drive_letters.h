@@ -1,9 +1,10 @@
-// The drive-letter map: the attached optical drives, in order, are D:, E:, ... Z:.
+// The drive-letter map of every drive bus: the attached optical drives, in order, are D:,
+// E:, ... Z:.
 #pragma once
 
 #include <cstddef>
 
-namespace platform::linux_os {
+namespace platform {
 
 constexpr char kFirstDriveLetter = 'D';
 constexpr size_t kMaxLetteredDrives = 'Z' - kFirstDriveLetter + 1;
@@ -16,4 +17,4 @@ inline int DriveIndexForLetter(char letter) {
     return letter - kFirstDriveLetter;
 }
 
-}  // namespace platform::linux_os
+}  // namespace platform

@@ -1,0 +1,3 @@
+#include "config/program_values.h"
+
+uint32_t Lcid;

@@ -1,0 +1,3 @@
+#include "config/update_config.h"
+
+UpdateConfig Config;

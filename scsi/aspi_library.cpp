@@ -1,0 +1,3 @@
+#include "scsi/aspi_library.h"
+
+AspiLibrary TheAspiLibrary;
