@@ -16,7 +16,7 @@
 #include "aspi/simulated_bus.h"
 #include "config/program_values.h"
 #include "config/update_config.h"
-#include "platform/linux/simulated_drive_bus.h"
+#include "sim/simulated_drive_bus.h"
 #include "platform/platform.h"
 #include "scsi/aspi_library.h"
 #include "scsi/drive_entry.h"
@@ -123,7 +123,7 @@ Figures Measure(int rounds, BareLoop bareLoop) {
 
 Figures MeasurePassThrough(int rounds, const std::vector<uint8_t>& image) {
     const std::shared_ptr<sim::Drive> drive = MakeDrive();
-    platform::linux_os::SimulatedDriveBus bus({drive});
+    sim::SimulatedDriveBus bus({drive});
     platform::Services services = platform::Platform();
     services.Drives = &bus;
     platform::ScopedServices scoped(services);

@@ -13,6 +13,7 @@
 #include "platform/events.h"
 #include "platform/message_box.h"
 #include "platform/platform.h"
+#include "platform/sleep.h"
 #include "scsi/drive_entry.h"
 #include "scsi/failure_text.h"
 #include "ui/color_label.h"

@@ -10,6 +10,7 @@
 #include "config/update_config.h"
 #include "drive/commands.h"
 #include "platform/events.h"
+#include "platform/sleep.h"
 #include "scsi/drive_entry.h"
 #include "update/worker_state.h"
 

@@ -13,6 +13,7 @@
 #include "config/update_config.h"
 #include "drive/commands.h"
 #include "platform/platform.h"
+#include "platform/sleep.h"
 #include "scsi/command_status.h"
 #include "scsi/drive_entry.h"
 #include "scsi/failure_text.h"

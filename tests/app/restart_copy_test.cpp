@@ -29,7 +29,9 @@
 #include "platform/substitute/fake_system_info.h"
 #include "platform/substitute/recording_boot_deletion.h"
 #include "platform/substitute/recording_message_boxes.h"
-#include "tests/aspi/temp_folder.h"
+#include "tests/support/temp_folder.h"
+
+using test_support::TempFolder;
 
 namespace fs = std::filesystem;
 

@@ -13,7 +13,9 @@
 #include "platform/platform.h"
 #include "platform/substitute/fake_system_info.h"
 #include "platform/substitute/recording_boot_deletion.h"
-#include "tests/aspi/temp_folder.h"
+#include "tests/support/temp_folder.h"
+
+using test_support::TempFolder;
 
 namespace fs = std::filesystem;
 

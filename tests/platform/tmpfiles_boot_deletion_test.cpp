@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/linux/tmpfiles_boot_deletion.h"
-#include "tests/aspi/temp_folder.h"
+#include "tests/support/temp_folder.h"
+
+using test_support::TempFolder;
 
 namespace fs = std::filesystem;
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "aspi/aspi_manager.h"
-#include "platform/linux/simulated_drive_bus.h"
+#include "sim/simulated_drive_bus.h"
 #include "platform/platform.h"
 #include "platform/substitute/fake_clock.h"
 #include "platform/substitute/fake_events.h"
@@ -102,7 +102,7 @@ private:
     class SamplingBus;
 
     std::shared_ptr<sim::Drive> drive_;
-    std::unique_ptr<platform::linux_os::SimulatedDriveBus> simulatedBus_;
+    std::unique_ptr<sim::SimulatedDriveBus> simulatedBus_;
     std::unique_ptr<SamplingBus> bus_;
     std::unique_ptr<aspi::Manager> manager_;
     std::optional<platform::ScopedServices> services_;

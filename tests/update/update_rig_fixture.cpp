@@ -151,7 +151,7 @@ UpdateRig::UpdateRig(Transport transport, const sim::DriveDescription& descripti
     if (transport == Transport::PassThrough) {
         UsePassThrough = 1;
         std::strcpy(entry.DriveLetter, "D");
-        simulatedBus_ = std::make_unique<platform::linux_os::SimulatedDriveBus>(
+        simulatedBus_ = std::make_unique<sim::SimulatedDriveBus>(
             std::vector<std::shared_ptr<sim::Drive>>{drive_});
         bus_ = std::make_unique<SamplingBus>(*simulatedBus_, *this);
         services.Drives = bus_.get();

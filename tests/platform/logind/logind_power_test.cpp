@@ -11,7 +11,9 @@
 
 #include "mock_logind.h"
 #include "platform/linux/logind_power.h"
-#include "tests/aspi/temp_folder.h"
+#include "tests/support/temp_folder.h"
+
+using test_support::TempFolder;
 
 namespace fs = std::filesystem;
 

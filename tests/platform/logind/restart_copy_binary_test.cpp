@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "mock_logind.h"
-#include "tests/aspi/temp_folder.h"
+#include "tests/support/temp_folder.h"
+
+using test_support::TempFolder;
 
 namespace fs = std::filesystem;
 
