@@ -6,9 +6,10 @@
 #include <QTranslator>
 
 #include "app/firmware_updater_app.h"
-#include "app/program_stages.h"
 #include "config/program_values.h"
 #include "platform/platform.h"
+#include "ui/dialog_stages.h"
+#include "ui/fonts.h"
 #include "ui/qt_message_boxes.h"
 
 int main(int argc, char** argv) {
@@ -26,10 +27,15 @@ int main(int argc, char** argv) {
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslations);
 
+    // The dialogs run one after the other, each in its own loop: the moment between them,
+    // with no window shown, must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    ui::InstallFontSubstitutions();
+
     ui::QtMessageBoxes messageBoxes;
     platform::Platform().Messages = &messageBoxes;
 
-    ProgramStages stages;
+    DialogStages stages;
     CFirmwareUpdaterApp app(stages);
     app.InitInstance();
 
