@@ -32,8 +32,15 @@ constexpr uint32_t kPauseBetweenProbesMs = 100;
 
 const char kHoldReason[] = "Writing firmware to the drive";
 
-// The worker started by StartUpdateWorker; touched by the GUI thread only.
-std::thread worker;
+// The worker started by StartUpdateWorker; touched by the GUI thread only. A program that
+// ends without JoinUpdateWorker waits for the worker here rather than being ended by a
+// joinable std::thread's destructor.
+struct WorkerThread {
+    std::thread thread;
+    ~WorkerThread() {
+        if (thread.joinable()) thread.join();
+    }
+} worker;
 
 // True when `result` is this command's own failure and its sense data shows the code.
 // After -1 and -2 nothing was sent, and the status record still holds the previous
@@ -198,7 +205,7 @@ unsigned UpdateThreadProc(void* /*parameter*/) {
 bool StartUpdateWorker() {
     JoinUpdateWorker();
     try {
-        worker = std::thread([] { UpdateThreadProc(nullptr); });
+        worker.thread = std::thread([] { UpdateThreadProc(nullptr); });
     } catch (const std::exception&) {  // no thread or no memory for its state
         return false;
     }
@@ -206,5 +213,5 @@ bool StartUpdateWorker() {
 }
 
 void JoinUpdateWorker() {
-    if (worker.joinable()) worker.join();
+    if (worker.thread.joinable()) worker.thread.join();
 }

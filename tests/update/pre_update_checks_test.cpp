@@ -206,5 +206,23 @@ TEST(PreUpdateChecks, AFailingFixUpStillLetsTheUpdateStart) {
     EXPECT_TRUE(rig.messages.Boxes().empty());
 }
 
+// Before the user interface has registered its message boxes nothing can be asked: the
+// text goes to standard error and the question counts as No.
+TEST(PreUpdateChecks, WithoutMessageBoxesAQuestionIsNo) {
+    UpdateRig rig(Transport::PassThrough, DefaultDrive());
+    std::memcpy(Config.Version, "1.04", 4);
+    std::memcpy(DriveTable[0].Revision, "1.06", 4);
+    platform::Services services = platform::Platform();
+    services.Messages = nullptr;
+    platform::ScopedServices scoped(services);
+
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(CheckBeforeUpdate());
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("Information - Upgrade Program: Drive has later version"),
+              std::string::npos)
+        << said;
+}
+
 }  // namespace
 }  // namespace update_test

@@ -2,6 +2,7 @@
 // monitor on another thread reads while the worker runs, and the power hold kept while the
 // firmware is written.
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -95,6 +96,20 @@ INSTANTIATE_TEST_SUITE_P(
         return testing::PrintToString(std::get<0>(info.param)) + "_" +
                std::get<1>(info.param).name;
     });
+
+// A program that ends while (or after) a worker ran, without JoinUpdateWorker, waits for
+// the worker instead of being torn down by a joinable thread object.
+TEST(WorkerThread, AProgramEndingWithoutTheJoinWaitsForTheWorker) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            UpdateRig rig(Transport::PassThrough, DefaultDrive());
+            UseFourChunkImage(rig);
+            if (!StartUpdateWorker()) std::_Exit(3);
+            std::exit(0);  // the worker may still be sending
+        },
+        testing::ExitedWithCode(0), "");
+}
 
 TEST(PowerHold, KeptFromBeforeTheFirstCommandUntilTheWorkerEnds) {
     UpdateRig rig(Transport::PassThrough, DefaultDrive());

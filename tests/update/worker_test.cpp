@@ -219,6 +219,13 @@ const Scenario kScenarios[] = {
      .commands = Concat({Prepare(false), Chunks(4, 2)}),
      .seen = {{1, 1}, {1, 2}, {1, 3}, {1, 0}},
      .passThroughText = "Firmware Transfer data error. (Code 09-88-00)"},
+    {.name = "BusyChunkIsAFailure",
+     .drive = [](sim::DriveDescription& d) {
+         d.faults.push_back(FaultAt(sim::FaultTrigger::Chunk, 1, sim::FaultEffect::Busy));
+     },
+     .commands = Concat({Prepare(false), Chunks(4, 1)}),
+     .seen = {{1, 1}, {1, 2}, {1, 0}},
+     .passThroughText = "Target_Status: BUSY"},
     {.name = "DriveVanishesInTheMiddleOfTheTransfer",
      .drive = [](sim::DriveDescription& d) {
          d.faults.push_back(FaultAt(sim::FaultTrigger::Chunk, 2, sim::FaultEffect::Vanish));
