@@ -1,5 +1,6 @@
 #include "app/wininit_rename_list.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <sys/stat.h>
