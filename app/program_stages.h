@@ -1,6 +1,5 @@
 // The stages of the real program: configuration, ASPI transport, discovery and the reboot as
-// built by their subsystems. The dialogs are virtual so that the user interface can supply
-// them.
+// built by their subsystems. The dialogs are left to the user interface (ui/dialog_stages.h).
 #pragma once
 
 #include "app/startup_stages.h"
@@ -13,8 +12,4 @@ public:
     uint32_t DiscoverDrives() override;
     void AspiClose() override;
     void RestartComputer() override;
-
-    // Not built yet: see stages_not_built_yet.cpp.
-    int RunNoticeDialog() override;
-    int RunMainDialog() override;
 };

@@ -12,6 +12,8 @@ packages=(
   qt6-base-dev qt6-translations-l10n fonts-liberation2 fonts-ipafont-gothic
   # running the program without a desktop (demo and end-to-end tests)
   xvfb xauth
+  # end-to-end test: keys and clicks through XTEST, screenshots
+  xdotool imagemagick
   # locale sources: a test builds de_DE.UTF-8 with localedef when it is not installed
   locales
   # logind client for the reboot and the sleep hold; a private bus and a mock logind to test it

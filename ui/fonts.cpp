@@ -44,11 +44,14 @@ void InstallFontSubstitutions() {
         const char* face;
         const char* replacements[2];
     };
-    // The proportional face for the proportional name, the fixed-pitch one for the other,
-    // each with the other as a second choice.
+    // For the Japanese names: the proportional face for the proportional name, the
+    // fixed-pitch one for the other, each with the other as a second choice. For Tahoma,
+    // which fontconfig would give the wide DejaVu Sans, the narrower Liberation Sans: the
+    // notice was written to fill its box in a narrow face.
     static const Substitution substitutions[] = {
         {"ＭＳ ゴシック", {"IPAGothic", "IPAPGothic"}},
         {"ＭＳ Ｐゴシック", {"IPAPGothic", "IPAGothic"}},
+        {"Tahoma", {"Liberation Sans", "DejaVu Sans"}},
     };
     for (const Substitution& s : substitutions) {
         const QString face = QString::fromUtf8(s.face);

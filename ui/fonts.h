@@ -22,7 +22,8 @@ int TruncatedPixelHeight(int tenths, int dpiY);
 int RoundedPixelHeight(int points, int dpiY);
 
 // Maps the Japanese face names the dialogs ask for to the IPA Gothic faces (fontconfig
-// maps them only for text tagged as Japanese). Called once before any dialog is made.
+// maps them only for text tagged as Japanese), and Tahoma to a face as narrow as it is.
+// Called once before any dialog is made.
 void InstallFontSubstitutions();
 
 }  // namespace ui

@@ -7,10 +7,11 @@
 #include <QTranslator>
 
 #include "app/firmware_updater_app.h"
-#include "app/program_stages.h"
 #include "app/run_services.h"
 #include "config/program_values.h"
 #include "platform/platform.h"
+#include "ui/dialog_stages.h"
+#include "ui/fonts.h"
 #include "ui/qt_message_boxes.h"
 
 int main(int argc, char** argv) {
@@ -32,7 +33,12 @@ int main(int argc, char** argv) {
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslations);
 
-    ProgramStages stages;
+    // The dialogs run one after the other, each in its own loop: the moment between them,
+    // with no window shown, must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    ui::InstallFontSubstitutions();
+
+    DialogStages stages;
     CFirmwareUpdaterApp app(stages);
     app.InitInstance();
     return app.ExitStatus();

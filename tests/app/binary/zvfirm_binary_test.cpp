@@ -198,41 +198,8 @@ TEST_F(ZvfirmBinary, NoMatchingDriveEndsWithNoDriveFound) {
     EXPECT_EQ(run.out, "");
 }
 
-// The main dialog is not part of this build: the program lists what it found and says where
-// it stops.
-TEST_F(ZvfirmBinary, DiscoveredDrivesAreListedOnBothTransports) {
-    struct Case {
-        const char* name;
-        const char* options;
-    };
-    const Case cases[] = {
-        {"pass-through", ""},
-        {"ASPI", "USE SCSIPASSTHROUGHINTERFACE ON WINNT=NO\r\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        WritePackage(16384, c.options);
-        const Outcome run = Start({"LANG=C", SimulatedDrive("CD-RW   TEST1234")});
-        EXPECT_EQ(run.exitCode, 0);
-        EXPECT_FALSE(run.boxesShown) << run.boxes;
-        EXPECT_NE(run.out.find("ZORVANT CD-RW   TEST1234 1.00"), std::string::npos)
-            << run.out << run.err;
-        EXPECT_NE(run.err.find("zvfirm: the main dialog is not built yet; stopping here."),
-                  std::string::npos)
-            << run.err;
-    }
-}
-
-TEST_F(ZvfirmBinary, CautionStopsAtTheNoticeDialogBeforeAnyDrive) {
-    WritePackage(16384, "USE CDR CAUTION=YES\r\n");
-    const Outcome run = Start({"LANG=C", SimulatedDrive("CD-RW   TEST1234")});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_FALSE(run.boxesShown) << run.boxes;
-    EXPECT_EQ(run.out, "");
-    EXPECT_NE(run.err.find("zvfirm: the notice dialog is not built yet; stopping here."),
-              std::string::npos)
-        << run.err;
-}
+// The dialogs that follow discovery wait for the user: scripts/test-e2e.sh drives them
+// under a virtual X server, on both transports.
 
 // Waits the real 8 seconds of the restart copy. With no system bus there is no logind to ask.
 TEST_F(ZvfirmBinary, RestartCopyReadsNoConfigurationAndSaysWhenItCannotReboot) {
