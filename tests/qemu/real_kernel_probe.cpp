@@ -68,9 +68,10 @@ constexpr uint8_t kCheckCondition = 0x02;
 // and a sense key that has no text of its own.
 constexpr char kCheckConditionText[] = "Target_Status: Check Condition";
 
-// The longest a command may take before the probe calls it hung: the kernel's time-out
-// for every command but the final WRITE BUFFER, with room for the error handler.
-constexpr int64_t kHangMs = 75 * 1000;
+// The longest a command to a vanished drive may take before the probe calls it hung: the
+// kernel's time-out for every command but the final WRITE BUFFER (10 s), with room for the
+// error handler.
+constexpr int64_t kHangMs = 15 * 1000;
 
 struct Found {
     uint16_t tableIndex;  // where discovery put the drive in the drive table
