@@ -1,5 +1,6 @@
 // zvfirm: the Qt application around the start-up sequence.
 #include <clocale>
+#include <optional>
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -7,11 +8,16 @@
 
 #include "app/firmware_updater_app.h"
 #include "app/program_stages.h"
+#include "app/terminal_program.h"
 #include "config/program_values.h"
 #include "platform/platform.h"
 #include "ui/qt_message_boxes.h"
 
 int main(int argc, char** argv) {
+    // The terminal modes, a package folder, and one plain line instead of Qt's abort when no
+    // display can be opened: all before Qt starts.
+    if (const std::optional<int> status = StartFromCommandLine(argc, argv)) return *status;
+
     QApplication application(argc, argv);
     // QApplication sets the whole C locale from the environment. Version strings are read
     // with "%f", which in a German locale would stop at the '.' of "1.04": keep numbers in
