@@ -12,6 +12,8 @@ packages=(
   qt6-base-dev qt6-translations-l10n fonts-liberation2 fonts-ipafont-gothic
   # running the program without a desktop (demo and end-to-end tests)
   xvfb xauth
+  # install and package checks: icon pictures, .deb dependencies, desktop entry and metainfo
+  librsvg2-bin dpkg-dev file desktop-file-utils appstream
 )
 
 missing=()

@@ -20,3 +20,5 @@ build=${ZVFIRM_BUILD_DIR:-$top/build}
 "$top/scripts/build.sh"
 cd "$build"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+
+"$top/scripts/test-install.sh"
