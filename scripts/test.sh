@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test twice: first built with the
 # address and undefined-behaviour sanitizers (into build-sanitize/), then as shipped
-# (into build/). The plain run comes last so that ctest's summary line ends the output.
+# (into build/); in between, the update engine and ASPI manager tests built with the
+# thread sanitizer (build-tsan/). The plain run comes last so that ctest's summary line
+# ends the output.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
@@ -16,6 +18,8 @@ build=${ZVFIRM_BUILD_DIR:-$top/build}
   cd "$build-sanitize"
   QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
 )
+
+"$top/scripts/test-tsan.sh"
 
 "$top/scripts/build.sh"
 cd "$build"

@@ -19,6 +19,8 @@ SRB_ExecSCSICmd executeRequest;
 constexpr uint8_t kSenseLength = 14;
 constexpr size_t kCallerCdbBytes = 12;
 constexpr uint8_t kHaStatDataOverUnderrun = HASTAT_DO_DU;
+constexpr uint8_t kStatusGood = 0x00;
+constexpr uint8_t kStatusConditionMet = 0x04;
 
 // The manager completes the request on a thread of its own and writes the status byte
 // last; reading it with acquire ordering makes the other fields it wrote visible.
@@ -41,12 +43,21 @@ void GiveUp() {
         std::atomic_ref<uint8_t>(executeRequest.SRB_Status).store(SS_ABORTED, std::memory_order_relaxed);
 }
 
+// A target status other than GOOD is the target's error when it comes with sense data,
+// and also without sense data unless it is CONDITION MET: BUSY or RESERVATION CONFLICT
+// means the command was not carried out, and would otherwise read as success (or as a
+// request error without any text) although, say, a chunk never reached the drive.
+bool TargetFailed(const SRB_ExecSCSICmd& request) {
+    if (request.SRB_TargStat == kStatusGood) return false;
+    return request.SenseArea[kSenseKeyByte] != 0 || request.SRB_TargStat != kStatusConditionMet;
+}
+
 ScsiResult ResultOf(const SRB_ExecSCSICmd& request) {
     ScsiResult result = kScsiOk;
     if (request.SRB_Status != SS_PENDING && request.SRB_Status != SS_COMP) result = kScsiAspiStatusError;
     if (request.SRB_HaStat != HASTAT_OK && request.SRB_HaStat != kHaStatDataOverUnderrun)
         result = kScsiAdapterError;
-    if (request.SRB_TargStat != 0 && request.SenseArea[kSenseKeyByte] != 0) result = kScsiTargetError;
+    if (TargetFailed(request)) result = kScsiTargetError;
     return result;
 }
 

@@ -26,6 +26,9 @@ constexpr uint32_t kSenseInfoOffset = 48;
 constexpr size_t kStatusSenseBytes = 14;
 constexpr uint8_t kCallerCdbBytes = 12;
 
+constexpr uint8_t kStatusGood = 0x00;
+constexpr uint8_t kStatusConditionMet = 0x04;
+
 constexpr uint32_t kFlashTimeoutSeconds = 600;
 constexpr uint32_t kCommandTimeoutSeconds = 10;
 
@@ -107,13 +110,16 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
 
     const uint8_t senseKeyByte = request.SenseBuffer[kSenseKeyByte];
     ScsiResult result;
-    if (carriedOut && sptd.ScsiStatus == 0) {
+    if (carriedOut && sptd.ScsiStatus == kStatusGood) {
         result = kScsiOk;
     } else if (senseKeyByte != 0) {
         result = kScsiTargetError;
     } else if (carriedOut) {
-        // A non-zero status without sense data is taken as success.
-        result = kScsiOk;
+        // The drive answered without sense data. Only CONDITION MET is a success; BUSY,
+        // RESERVATION CONFLICT or a CHECK CONDITION whose sense got lost mean the command
+        // was not carried out (a chunk answered BUSY never reached the flash), and the
+        // status stays in SRB_TargStat for the failure text.
+        result = sptd.ScsiStatus == kStatusConditionMet ? kScsiOk : kScsiTargetError;
     } else {
         // The low three bytes of the system error code, low byte first, for the failure text.
         passThroughStatus.SRB_Status = static_cast<uint8_t>(systemError & 0xFF);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,7 @@ struct DriveState {
     bool programming = false;
     Clock::time_point programmedAt{};
     std::string pendingRevision;
+    std::vector<uint8_t> flashedImage;  // the latest image accepted for programming
     uint32_t flashes = 0;
     uint32_t answerDelayMs = 0;  // real time the current command takes to answer
 
@@ -82,7 +84,12 @@ struct DriveState {
     // Vendor memory: written bytes; everything else reads as 0, the board record aside.
     std::map<uint32_t, uint8_t> memory;
 
-    Clock::time_point Now() const { return Clock::now() + clockOffset; }
+    std::shared_ptr<TimeSource> time;  // null: the steady clock
+
+    Clock::time_point Now() const {
+        const Clock::time_point now = time ? Clock::time_point(time->Now()) : Clock::now();
+        return now + clockOffset;
+    }
 };
 
 // Helpers for building answers.

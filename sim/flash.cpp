@@ -52,6 +52,7 @@ Response ProgramImage(DriveState& state, uint32_t end) {
     state.pendingRevision =
         identity != nullptr ? std::string(reinterpret_cast<const char*>(identity) + 24, 4)
                             : state.revision;
+    state.flashedImage.assign(state.download.begin(), state.download.begin() + end);
     state.programming = true;
     state.programmedAt = state.Now() + std::chrono::milliseconds(drive.flashMs);
     state.flashAccepted = true;

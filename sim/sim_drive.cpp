@@ -127,6 +127,7 @@ Response Drive::Execute(const uint8_t* cdb, size_t cdbLength, Direction directio
                         uint8_t* data, uint32_t length) {
     Response response;
     uint32_t answerDelayMs = 0;
+    std::shared_ptr<TimeSource> time;
     {
         std::lock_guard lock(mutex_);
         DriveState& state = *state_;
@@ -148,10 +149,15 @@ Response Drive::Execute(const uint8_t* cdb, size_t cdbLength, Direction directio
         SettleProgramming(state);
         response = Dispatch(state, request);
         answerDelayMs = std::exchange(state.answerDelayMs, 0);
+        time = state.time;
     }
     // Answering late is modelled outside the lock so that tests can still read the log.
     if (answerDelayMs > 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(answerDelayMs));
+        if (time) {
+            time->Pass(std::chrono::milliseconds(answerDelayMs));
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(answerDelayMs));
+        }
     }
     return response;
 }
@@ -181,6 +187,16 @@ uint32_t Drive::FlashCount() const {
     std::lock_guard lock(mutex_);
     SettleProgramming(*state_);
     return state_->flashes;
+}
+
+void Drive::UseTimeSource(std::shared_ptr<TimeSource> time) {
+    std::lock_guard lock(mutex_);
+    state_->time = std::move(time);
+}
+
+std::vector<uint8_t> Drive::FlashedImage() const {
+    std::lock_guard lock(mutex_);
+    return state_->flashedImage;
 }
 
 void Drive::AdvanceClock(std::chrono::milliseconds step) {

@@ -35,6 +35,17 @@ struct LoggedCommand {
 struct DriveDescription;  // sim/description.h
 struct DriveState;        // sim/drive_state.h
 
+// The drive's sense of time: the system's steady clock unless a test hands in its own, so
+// that programming lasts, and a late answer takes, only the time the test lets pass.
+class TimeSource {
+public:
+    virtual ~TimeSource() = default;
+    // Any fixed origin; only differences count.
+    virtual std::chrono::milliseconds Now() = 0;
+    // Called (outside the drive's lock) when an answer comes `duration` late.
+    virtual void Pass(std::chrono::milliseconds duration) = 0;
+};
+
 class Drive {
 public:
     explicit Drive(const DriveDescription& description);
@@ -60,6 +71,12 @@ public:
     // Moves the drive's own clock forward, so that tests can let the programming time
     // pass without waiting for it.
     void AdvanceClock(std::chrono::milliseconds step);
+    // From now on the drive's clock is `time` (null: the steady clock again), and answers
+    // that come late let time pass on it instead of sleeping.
+    void UseTimeSource(std::shared_ptr<TimeSource> time);
+    // The image of the latest final chunk the drive accepted (empty before), as it was
+    // programmed, for tests that check every byte arrived where it belongs.
+    std::vector<uint8_t> FlashedImage() const;
 
 private:
     mutable std::mutex mutex_;

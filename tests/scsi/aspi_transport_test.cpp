@@ -394,16 +394,20 @@ struct OutcomeCase {
 const OutcomeCase kOutcomes[] = {
     {SS_COMP, 0, 0, 0, 0},
     {SS_ERR, 0, 2, 0x09, 4},
-    {SS_ERR, 0, 2, 0x00, 1},          // target status without sense: the request status counts
+    {SS_ERR, 0, 2, 0x00, 4},          // a target status without sense is still the target's
+    {SS_ERR, 0, 8, 0x00, 4},          // BUSY
+    {SS_ERR, 0, 0x18, 0x00, 4},       // RESERVATION CONFLICT
+    {SS_COMP, 0, 4, 0x00, 0},         // CONDITION MET is a success
+    {SS_COMP, 0, 4, 0x06, 4},         // ... unless the target left sense data
     {SS_COMP, 0x12, 0, 0, 0},         // data over- or underrun is no error
     {SS_ERR, 0x11, 0, 0, 2},          // selection time-out
     {SS_ERR, 0x11, 2, 0x05, 4},       // everything wrong: the target's sense wins
     {SS_COMP, 0x0B, 0, 0, 2},
-    {SS_COMP, 0, 2, 0x00, 0},
+    {SS_COMP, 0, 2, 0x00, 4},
     {SS_COMP, 0, 8, 0x24, 4},         // sense key byte compared whole
     {SS_NO_DEVICE, 0, 0, 0, 1},
     {SS_ABORTED, 0x12, 0, 0, 1},
-    {SS_ERR, 0x12, 2, 0x00, 1},
+    {SS_ERR, 0x12, 2, 0x00, 4},       // underrun is no error; the target status is
 };
 
 TEST_F(AspiTransportTest, ResultFollowsStatusAdapterAndTargetInThatOrder) {

@@ -331,9 +331,15 @@ INSTANTIATE_TEST_SUITE_P(
                     Answer().Status(2).Sense(Sense(0x09, 0x86, 0x00)), 4, 0xEF, 0xCD, 0x02},
         OutcomeCase{"SenseKeyByteWithFlagBits",
                     Answer().Status(2).Sense(Sense(0x24, 0x00, 0x00)), 4, 0xEF, 0xCD, 0x02},
-        // A non-zero status without sense data is taken as success.
-        OutcomeCase{"CheckConditionWithoutSense", Answer().Status(2), 0, 0xEF, 0xCD, 0x02},
-        OutcomeCase{"BusyWithoutSense", Answer().Status(8), 0, 0xEF, 0xCD, 0x08},
+        // Without sense data only CONDITION MET is a success; any other status is the
+        // target's error, kept in SRB_TargStat.
+        OutcomeCase{"CheckConditionWithoutSense", Answer().Status(2), 4, 0xEF, 0xCD, 0x02},
+        OutcomeCase{"BusyWithoutSense", Answer().Status(8), 4, 0xEF, 0xCD, 0x08},
+        OutcomeCase{"ReservationConflictWithoutSense", Answer().Status(0x18), 4, 0xEF, 0xCD,
+                    0x18},
+        OutcomeCase{"ConditionMetWithoutSense", Answer().Status(4), 0, 0xEF, 0xCD, 0x04},
+        OutcomeCase{"ConditionMetWithSense", Answer().Status(4).Sense(Sense(0x06, 0x29, 0x00)),
+                    4, 0xEF, 0xCD, 0x04},
         // Good status with stale-looking sense bytes: still success.
         OutcomeCase{"GoodStatusWithSense", Answer().Sense(Sense(0x06, 0x29, 0x00)), 0, 0xEF, 0xCD, 0},
         // A failed request: sense data wins over the system error code.
@@ -456,6 +462,14 @@ TEST_F(PassThroughOnSimulatedDrives, ATimeOutIsSystemError121) {
     Attach(sim::Medium::Loaded, {OnCommand(1, sim::FaultEffect::TimeOut)});
     EXPECT_EQ(TestUnitReady(), -3);
     EXPECT_EQ(Text(-3), "System error (Win32): Code 121\n");
+    EXPECT_EQ(TestUnitReady(), 0);
+}
+
+TEST_F(PassThroughOnSimulatedDrives, ABusyDriveIsAFailureWithItsText) {
+    Attach(sim::Medium::Loaded, {OnCommand(1, sim::FaultEffect::Busy)});
+    EXPECT_EQ(TestUnitReady(), 4);
+    EXPECT_EQ(CommandStatus->SRB_TargStat, 0x08);
+    EXPECT_EQ(Text(4), "Target_Status: BUSY");
     EXPECT_EQ(TestUnitReady(), 0);
 }
 
