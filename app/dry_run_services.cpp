@@ -71,14 +71,14 @@ std::string DescribeStep(const PlannedStep& step) {
     char text[64];
     switch (step.Type) {
     case PlannedStep::Kind::Wait:
-        std::snprintf(text, sizeof text, "wait      %u ms", step.Length);
+        std::snprintf(text, sizeof text, "wait       %u ms", step.Length);
         return text;
     case PlannedStep::Kind::Sent:
-        return "read      " + CommandName(step.Cdb) + "  [" + Hex(step.Cdb) + "]";
+        return "sent       " + CommandName(step.Cdb) + "  [" + Hex(step.Cdb) + "]";
     case PlannedStep::Kind::NotSent:
         break;
     }
-    return "would send " + CommandName(step.Cdb) + "  [" + Hex(step.Cdb) + "]";
+    return "not sent   " + CommandName(step.Cdb) + "  [" + Hex(step.Cdb) + "]";
 }
 
 void DryRunPlan::Add(PlannedStep step) {

@@ -41,9 +41,7 @@ public:
     int ExitStatus() const { return status_; }
 
     void RestartComputer() override {}
-    uint8_t LoadConfiguration(const std::string& profileName) override {
-        return ::LoadConfiguration(profileName);
-    }
+    uint8_t LoadConfiguration(const std::string& profileName) override;
     int RunNoticeDialog() override;
     int AspiOpen() override { return ::AspiOpen(); }
     uint32_t AspiAdapterCount() override { return ::AspiAdapterCount(); }
@@ -55,6 +53,18 @@ private:
     const CommandLine& line_;
     int status_ = kExitFailure;  // until a mode reaches its successful end
 };
+
+uint8_t TerminalStages::LoadConfiguration(const std::string& profileName) {
+    const uint8_t code = ::LoadConfiguration(profileName);
+    // The dry run stands in for the drive on the pass-through path; the commands are the
+    // same on both transports.
+    if (code == 0 && line_.Mode == CommandMode::DryRun && Config.NoPassThrough == 1) {
+        std::fprintf(stderr, "zvfirm: the package asks for the ASPI manager; the dry run plans "
+                             "through the pass-through path, with the same commands.\n");
+        Config.NoPassThrough = 0;
+    }
+    return code;
+}
 
 int TerminalStages::RunNoticeDialog() {
     // The notice is what the user agrees to before a drive is changed; the list and the

@@ -67,7 +67,9 @@ protected:
 
     // Runs zvfirm with `arguments` in `folder_` (not the package folder), standard input
     // from /dev/null, and a clean environment plus `extra`.
-    Outcome Run(const std::vector<std::string>& arguments, const std::vector<std::string>& extra = {}) {
+    // `interruptOn`: once standard error holds this text, SIGINT and SIGTERM are sent.
+    Outcome Run(const std::vector<std::string>& arguments, const std::vector<std::string>& extra = {},
+                const std::string& interruptOn = "") {
         const fs::path out = folder_ / "stdout";
         const fs::path err = folder_ / "stderr";
         std::vector<std::string> environment{"PATH=/usr/bin:/bin",
@@ -100,8 +102,14 @@ protected:
             return run;
         }
         int status = 0;
+        bool interrupted = false;
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
         while (waitpid(child, &status, WNOHANG) == 0) {
+            if (!interruptOn.empty() && !interrupted && ReadWhole(err).find(interruptOn) != std::string::npos) {
+                kill(child, SIGINT);
+                kill(child, SIGTERM);
+                interrupted = true;
+            }
             if (std::chrono::steady_clock::now() > giveUp) {
                 kill(child, SIGKILL);
                 waitpid(child, &status, 0);
@@ -114,6 +122,9 @@ protected:
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         run.out = ReadWhole(out);
         run.err = ReadWhole(err);
+        if (!interruptOn.empty()) {
+            EXPECT_TRUE(interrupted) << "never saw: " << interruptOn;
+        }
         return run;
     }
 
@@ -220,6 +231,90 @@ TEST_F(ZvfirmCommandLine, TheDialogsReadThePackageFolder) {
     EXPECT_EQ(ReadWhole(log),
               "[Error - Upgrade Program] icon=stop buttons=ok answer=1\n"
               "Firmware file reading failure. (Code 12)\n\n");
+}
+
+// A package that updates without waiting: no flash wait after the final chunk.
+void QuickPackage(const fs::path& package, const std::string& options) {
+    std::ofstream ini(package / "zorvfirm.ini", std::ios::app | std::ios::binary);
+    ini << "UPDATE WAIT TIME=0\r\n" << options;
+}
+
+struct UpdateScenario {
+    const char* name;
+    std::vector<std::string> arguments;  // before the package folder
+    std::string drive;                   // more lines of the demo drive's section
+    std::string options;                 // more lines of the [OPTION] section
+    int exitCode;
+    std::vector<std::string> errParts;   // each found in standard error
+    bool completes;                      // the update ends with its completion text
+};
+
+TEST_F(ZvfirmCommandLine, UpdateScenarios) {
+    const std::string later = "revision = 1.06\n";
+    const UpdateScenario scenarios[] = {
+        {"success", {"--update", "--drive", "0"}, "", "", 0,
+         {"100% Wait... (Running Firmware upgrade procedure)\n",
+          "Information - Upgrade Program\nFirmware update is completed.\n\n"},
+         true},
+        {"success with the restart question left to the user", {"--update", "--drive", "0", "--yes"}, "",
+         "USE RESTART=YES\r\n", 0,
+         {"Firmware update is completed.\nRestart the computer to use the new firmware.\n"}, true},
+        {"later version, no one to answer: No", {"--update", "--drive", "0"}, later, "", 1,
+         {"Drive has later version of firmware than this program.", "[y/n] n (no input)\n"}, false},
+        {"later version, --yes", {"--update", "--drive", "0", "--yes"}, later, "", 0,
+         {"[y/n] y (--yes)\n", "Firmware update is completed."}, true},
+        {"board too new", {"--update", "--drive", "0", "--yes"}, "", "USE PCB VERSION CHECK=1\r\n", 1,
+         {"This firmware upgrade does not apply to your drive."}, false},
+        {"a chunk fails", {"--update", "--drive", "0"}, "fault = chunk 2 : sense 09/88/00\n", "", 1,
+         {"Error - Upgrade Program\nFirmware update is failed.\n\n"}, false},
+        {"the final chunk fails", {"--update", "--drive", "0"}, "fault = final : sense 09/86/00\n", "", 1,
+         {"Error - Upgrade Program\nFirmware update is failed.\n\n"}, false},
+        {"the drive vanishes", {"--update", "--drive", "0"}, "fault = chunk 1 : vanish\n", "", 1,
+         {"Firmware update is failed.\n\nSystem error (Win32): Code 21"}, false},
+        {"dry run", {"--dry-run", "--drive", "0"}, "", "", 0,
+         {"zvfirm: the update would run to its end with this plan.\n"}, false},
+        {"dry run of a failing final chunk still plans it", {"--dry-run", "--drive", "0"},
+         "fault = final : sense 09/86/00\n", "", 0, {"the update would run to its end"}, false},
+        {"Japanese", {"--update", "--drive", "0"}, "", "", 0,
+         {"ファームウェア更新は完了しました。"}, true},
+    };
+    const std::string ini = ReadWhole(package_ / "zorvfirm.ini");
+    for (const UpdateScenario& s : scenarios) {
+        SCOPED_TRACE(s.name);
+        std::string text = ini;
+        // The demo package turns the restart question off; a scenario may turn it back on.
+        if (s.options.find("USE RESTART=YES") != std::string::npos) text.erase(text.find("USE RESTART=NO"), 14);
+        WriteWhole(package_ / "zorvfirm.ini", text);
+        QuickPackage(package_, s.options);
+        std::string drive = kDemoDrive;
+        // A scenario's own revision replaces the demo drive's.
+        if (s.drive.find("revision") != std::string::npos) drive.erase(drive.find("revision = 1.00\n"), 16);
+        Drives(drive + s.drive);
+        std::vector<std::string> arguments = s.arguments;
+        arguments.push_back(Package());
+        const Outcome run = Run(arguments, {std::string(s.name) == "Japanese" ? "LANG=ja_JP.UTF-8" : "LANG=C"});
+        EXPECT_FALSE(run.signalled);
+        EXPECT_EQ(run.exitCode, s.exitCode) << run.err;
+        for (const std::string& part : s.errParts) EXPECT_NE(run.err.find(part), std::string::npos) << run.err;
+        // A failure or a No is never reported as a completed update.
+        if (!s.completes) {
+            EXPECT_EQ(run.err.find("Firmware update is completed."), std::string::npos);
+        }
+    }
+}
+
+// Ctrl-C (and a polite SIGTERM) while the firmware is written is refused with a message,
+// and the update goes on to its end.
+TEST_F(ZvfirmCommandLine, InterruptsDuringTheTransferAreRefused) {
+    QuickPackage(package_, "");
+    Drives(std::string(kDemoDrive) + "final_chunk_delay_ms = 1500\n");
+    const Outcome run = Run({"--update", "--drive", "0", Package()}, {"LANG=C"}, "Wait... (Transferring data)");
+    EXPECT_FALSE(run.signalled);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("zvfirm: the drive's firmware is being written and cannot be interrupted"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("Firmware update is completed."), std::string::npos) << run.err;
 }
 
 }  // namespace
