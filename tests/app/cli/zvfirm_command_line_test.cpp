@@ -275,6 +275,14 @@ TEST_F(ZvfirmCommandLine, UpdateScenarios) {
          {"zvfirm: the update would run to its end with this plan.\n"}, false},
         {"dry run of a failing final chunk still plans it", {"--dry-run", "--drive", "0"},
          "fault = final : sense 09/86/00\n", "", 0, {"the update would run to its end"}, false},
+        {"notice accepted by --yes", {"--update", "--drive", "0", "--yes"}, "", "USE DVDRW CAUTION=YES\r\n", 0,
+         {"ZV-314K Firmware 1.02 - Welcome\nDVDR   ZV-314K  Firmware\nVersion 1.02\n\n"
+          "ZORVANT DVD±R/RW Drive Firmware Update Program\n\nThis program can update the firmware for the "
+          "ZORVANT DVD±R/RW Drive, Model ZV-314K\n",
+          "Firmware update is completed."},
+         true},
+        {"notice with no one to answer", {"--update", "--drive", "0"}, "", "USE DVDRW CAUTION=YES\r\n", 1,
+         {"ZV-314K Firmware 1.02 - Welcome\n", "[y/n] n (no input)\n"}, false},
         {"Japanese", {"--update", "--drive", "0"}, "", "", 0,
          {"ファームウェア更新は完了しました。"}, true},
     };
