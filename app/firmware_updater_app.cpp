@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/drive_access_text.h"
 #include "app/startup_messages.h"
 #include "config/image_buffers.h"
 #include "config/program_values.h"
@@ -105,7 +106,10 @@ void CFirmwareUpdaterApp::RunNormally(const std::string& exeName) {
     const uint32_t found = stages_.DiscoverDrives();
     DriveCount = static_cast<uint8_t>(found);
     if (found == 0) {
-        ShowStartupError(StartupFailureText(StartupFailure::NoDriveFound, japanese));
+        // An optical drive whose node this user may not open is no drive for discovery;
+        // say which one and what gives access.
+        ShowStartupError(StartupFailureText(StartupFailure::NoDriveFound, japanese) +
+                         NoDriveFoundDetail(japanese));
         return;
     }
 

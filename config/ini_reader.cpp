@@ -10,6 +10,8 @@
 namespace {
 
 constexpr std::string_view kUpgradeHeader = "[UPGRADEINFORMATION]";
+// Windows editors start a UTF-8 file with this mark; it is no part of the first line.
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 std::unique_ptr<platform::TextFile> OpenConfigurationFile(const std::string& profileName) {
     platform::FileSystem& files = *platform::Platform().Files;
@@ -38,8 +40,10 @@ uint8_t ReadConfigurationFile(const std::string& profileName, UpdateConfig& conf
     if (file == nullptr) return kConfigFileNotFound;
 
     std::string line;
-    for (;;) {
+    for (bool firstLine = true;; firstLine = false) {
         if (!file->ReadLine(line)) return EndedEarly(*file, kConfigNoUpgradeSection);
+        if (firstLine && BeginsWith(line, kUtf8ByteOrderMark))
+            line.erase(0, kUtf8ByteOrderMark.size());
         if (BeginsWith(UpperCaseLine(line, doubleByte), kUpgradeHeader)) break;
     }
 

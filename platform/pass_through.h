@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -52,6 +53,16 @@ constexpr uint32_t kErrorNotReady = 21;
 constexpr uint32_t kErrorSemTimeout = 121;
 constexpr uint32_t kErrorIoDevice = 1117;
 
+// The device node behind a drive letter and whether this process may open it; used to tell
+// the user why a drive cannot be reached, never to decide anything.
+struct NodeAccess {
+    std::string Path;          // "/dev/sg1"; empty when the bus has no node for the letter
+    std::string Group;         // the group that owns the node; empty when unknown
+    bool GenericNode = false;  // a SCSI generic node (false: the block node, no sg module)
+    int ReadError = 0;         // errno of opening the node for reading, 0 when it opens
+    int WriteError = 0;        // the same for reading and writing
+};
+
 class DriveBus {
 public:
     virtual ~DriveBus() = default;
@@ -66,6 +77,8 @@ public:
     // the system error code in *systemError; the sense buffer may still hold sense data.
     virtual bool Send(DriveHandle handle, PassThroughBlock& block, uint32_t* systemError) = 0;
     virtual void Close(DriveHandle handle) = 0;
+    // The node of a letter's drive and this process's access to it.
+    virtual NodeAccess DescribeNode(char /*letter*/) { return {}; }
 };
 
 }  // namespace platform

@@ -14,6 +14,8 @@ packages=(
   xvfb xauth
   # end-to-end test: keys and clicks through XTEST, screenshots
   xdotool imagemagick
+  # install and package checks: icon pictures, .deb dependencies, desktop entry and metainfo
+  librsvg2-bin dpkg-dev file desktop-file-utils appstream
   # locale sources: a test builds de_DE.UTF-8 with localedef when it is not installed
   locales
   # logind client for the reboot and the sleep hold; a private bus and a mock logind to test it

@@ -26,3 +26,4 @@ ZVFIRM_QEMU_BUILD_DIR="$build" "$top/scripts/qemu-real-kernel-check.sh"
 cd "$build"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
 "$top/scripts/test-e2e.sh" "$build"
+"$top/scripts/test-install.sh"

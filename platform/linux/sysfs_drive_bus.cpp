@@ -1,6 +1,10 @@
 #include "platform/linux/sysfs_drive_bus.h"
 
+#include <cerrno>
+
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/drive_letters.h"
@@ -59,6 +63,41 @@ bool SysfsDriveBus::Send(DriveHandle handle, PassThroughBlock& block, uint32_t* 
         }
     }
     return SendPassThrough(handle, block, systemError);
+}
+
+namespace {
+
+// errno of opening `path` with `access`, 0 when it opens (it is closed again at once).
+int OpenError(const std::string& path, int access) {
+    const int descriptor = open(path.c_str(), access | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) return errno;
+    close(descriptor);
+    return 0;
+}
+
+std::string GroupName(gid_t gid) {
+    std::string buffer(4096, '\0');
+    group entry{};
+    group* found = nullptr;
+    if (getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr)
+        return {};
+    return found->gr_name;
+}
+
+}  // namespace
+
+NodeAccess SysfsDriveBus::DescribeNode(char letter) {
+    NodeAccess access;
+    const OpticalDrive* drive = DriveFor(letter);
+    if (drive == nullptr) return access;
+    access.Path = drive->devicePath;
+    const size_t slash = access.Path.rfind('/');
+    access.GenericNode = access.Path.compare(slash + 1, 2, "sg") == 0;
+    struct stat status {};
+    if (stat(access.Path.c_str(), &status) == 0) access.Group = GroupName(status.st_gid);
+    access.ReadError = OpenError(access.Path, O_RDONLY);
+    access.WriteError = OpenError(access.Path, O_RDWR);
+    return access;
 }
 
 void SysfsDriveBus::Close(DriveHandle handle) {

@@ -22,6 +22,7 @@ public:
     bool QueryAlignmentMask(DriveHandle handle, uint32_t* mask) override;
     bool Send(DriveHandle handle, PassThroughBlock& block, uint32_t* systemError) override;
     void Close(DriveHandle handle) override;
+    NodeAccess DescribeNode(char letter) override;
 
 private:
     // The drive a letter names, or null.

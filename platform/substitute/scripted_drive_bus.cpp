@@ -104,4 +104,9 @@ void ScriptedDriveBus::Close(DriveHandle handle) {
     openHandles_.erase(handle);
 }
 
+NodeAccess ScriptedDriveBus::DescribeNode(char letter) {
+    auto node = nodes_.find(letter);
+    return node == nodes_.end() ? NodeAccess{} : node->second;
+}
+
 }  // namespace platform::substitute

@@ -75,6 +75,8 @@ public:
     using Responder = std::function<Answer(const SentRequest&)>;
 
     void SetDrive(char letter, const DriveScript& script) { drives_[letter] = script; }
+    // What DescribeNode reports for the letter (nothing is known without it).
+    void SetNode(char letter, const NodeAccess& node) { nodes_[letter] = node; }
     void QueueAnswer(const Answer& answer) { shared_.push_back(answer); }
     void QueueAnswer(char letter, const Answer& answer) { perLetter_[letter].push_back(answer); }
     void SetResponder(Responder responder) { responder_ = std::move(responder); }
@@ -95,11 +97,13 @@ public:
     bool QueryAlignmentMask(DriveHandle handle, uint32_t* mask) override;
     bool Send(DriveHandle handle, PassThroughBlock& block, uint32_t* systemError) override;
     void Close(DriveHandle handle) override;
+    NodeAccess DescribeNode(char letter) override;
 
 private:
     Answer NextAnswer(const SentRequest& request);
 
     std::map<char, DriveScript> drives_;
+    std::map<char, NodeAccess> nodes_;
     std::vector<Answer> shared_;
     std::map<char, std::vector<Answer>> perLetter_;
     Responder responder_;

@@ -15,12 +15,14 @@ namespace {
 platform::Services Substitutes(platform::substitute::FakeSystemInfo& system,
                                platform::substitute::FakeEventFactory& events,
                                platform::substitute::FakeClock& clock,
-                               platform::substitute::RecordingMessageBoxes& messages) {
+                               platform::substitute::RecordingMessageBoxes& messages,
+                               platform::substitute::ScriptedDriveBus& drives) {
     platform::Services services = platform::Platform();
     services.System = &system;
     services.Events = &events;
     services.Time = &clock;
     services.Messages = &messages;
+    services.Drives = &drives;
     return services;
 }
 
@@ -99,7 +101,7 @@ int RecordingStages::RunMainDialog() {
 
 void RecordingStages::AspiClose() { calls.push_back("AspiClose"); }
 
-StartupTest::StartupTest() : scoped_(Substitutes(system, events, clock, messages)) {
+StartupTest::StartupTest() : scoped_(Substitutes(system, events, clock, messages, drives)) {
     DirtyProgramState();
     stages.events = &events;
     // A successful load holds the main image, as the real one does.

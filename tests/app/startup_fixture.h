@@ -15,6 +15,7 @@
 #include "platform/substitute/fake_events.h"
 #include "platform/substitute/fake_system_info.h"
 #include "platform/substitute/recording_message_boxes.h"
+#include "platform/substitute/scripted_drive_bus.h"
 
 // Records every stage call by name, answers from its fields, and keeps what the program-wide
 // state looked like when the stage ran.
@@ -73,6 +74,8 @@ protected:
     platform::substitute::FakeEventFactory events;
     platform::substitute::FakeClock clock;
     platform::substitute::RecordingMessageBoxes messages;
+    // The optical drives seen by the "No drive found." message; none unless a test adds one.
+    platform::substitute::ScriptedDriveBus drives;
     RecordingStages stages;
 
 private:

@@ -121,6 +121,15 @@ const IniCase kSectionCases[] = {
          EXPECT_EQ(c.TwiceUpdate, 1);
          EXPECT_EQ(c.NoRestartPrompt, 0);
      }},
+    {"UTF-8 byte-order mark before the header", "\xEF\xBB\xBF" + kHead + "VERSION=1.00\n" + kOption,
+     kConfigOk, [](const UpdateConfig& c) { EXPECT_EQ(Text(c.Version), "1.00"); }},
+    {"UTF-8 byte-order mark before an empty first line", "\xEF\xBB\xBF\r\n" + kHead + kOption, kConfigOk,
+     NoCheck},
+    {"a byte-order mark is skipped only at the very start", "\n\xEF\xBB\xBF" + kHead + kOption,
+     kConfigNoUpgradeSection, NoCheck},
+    {"a byte-order mark before the option header is part of the line",
+     kHead + "\xEF\xBB\xBF" + kOption, kConfigNoOptionSection, NoCheck},
+    {"half a byte-order mark stays", "\xEF\xBB" + kHead + kOption, kConfigNoUpgradeSection, NoCheck},
     {"Ctrl-Z before the option header", kHead + "\x1a" + kOption, kConfigNoOptionSection, NoCheck},
 };
 
