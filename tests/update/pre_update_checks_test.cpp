@@ -73,8 +73,8 @@ struct Case {
     int answer = platform::kIdYes;  // to a question
     bool japanese = false;
     bool expected = true;
-    std::vector<Box> boxes;
-    std::vector<std::string> commands;
+    std::vector<Box> boxes = {};
+    std::vector<std::string> commands = {};
 };
 
 std::ostream& operator<<(std::ostream& out, const Case& c) { return out << c.name; }
@@ -182,9 +182,9 @@ INSTANTIATE_TEST_SUITE_P(
     BothTransports, PreUpdateChecksTest,
     testing::Combine(testing::Values(Transport::PassThrough, Transport::Aspi),
                      testing::ValuesIn(kCases)),
-    [](const testing::TestParamInfo<std::tuple<Transport, Case>>& info) {
-        return testing::PrintToString(std::get<0>(info.param)) + "_" +
-               std::get<1>(info.param).name;
+    [](const testing::TestParamInfo<std::tuple<Transport, Case>>& param) {
+        return testing::PrintToString(std::get<0>(param.param)) + "_" +
+               std::get<1>(param.param).name;
     });
 
 // The fix-up's outcome does not hold the update back.

@@ -48,9 +48,9 @@ struct Case {
     const char* name;
     std::function<void(sim::DriveDescription&)> drive = [](sim::DriveDescription&) {};
     uint32_t size = kHead + L;  // EpsSize
-    std::vector<std::string> commands;
+    std::vector<std::string> commands = {};
     int result = 0;
-    std::string text;              // DescribeFailure of a non-zero result
+    std::string text = {};         // DescribeFailure of a non-zero result
     bool begun = false;            // WorkerState became 4
     std::string versionAfter = kVersion;
     std::function<void(UpdateConfig&)> config = [](UpdateConfig&) {};
@@ -209,9 +209,9 @@ INSTANTIATE_TEST_SUITE_P(
     BothTransports, SecondaryImageTest,
     testing::Combine(testing::Values(Transport::PassThrough, Transport::Aspi),
                      testing::ValuesIn(kCases)),
-    [](const testing::TestParamInfo<std::tuple<Transport, Case>>& info) {
-        return testing::PrintToString(std::get<0>(info.param)) + "_" +
-               std::get<1>(info.param).name;
+    [](const testing::TestParamInfo<std::tuple<Transport, Case>>& param) {
+        return testing::PrintToString(std::get<0>(param.param)) + "_" +
+               std::get<1>(param.param).name;
     });
 
 }  // namespace

@@ -92,9 +92,9 @@ INSTANTIATE_TEST_SUITE_P(
     BothTransports, HandOverTest,
     testing::Combine(testing::Values(Transport::PassThrough, Transport::Aspi),
                      testing::ValuesIn(kHandOvers)),
-    [](const testing::TestParamInfo<std::tuple<Transport, HandOverCase>>& info) {
-        return testing::PrintToString(std::get<0>(info.param)) + "_" +
-               std::get<1>(info.param).name;
+    [](const testing::TestParamInfo<std::tuple<Transport, HandOverCase>>& param) {
+        return testing::PrintToString(std::get<0>(param.param)) + "_" +
+               std::get<1>(param.param).name;
     });
 
 // A program that ends while (or after) a worker ran, without JoinUpdateWorker, waits for

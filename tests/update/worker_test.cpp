@@ -81,11 +81,11 @@ struct Scenario {
     std::function<void(UpdateConfig&)> config = [](UpdateConfig&) {};
     uint32_t imageSize = 4 * B;
     bool secondary = false;  // the package names a secondary image (version 2.00A00)
-    std::vector<std::string> commands;
-    std::vector<Progress> seen;
-    std::vector<uint32_t> sleeps;
-    std::string passThroughText;  // LastErrorText afterwards ("" on success)
-    std::string aspiText;         // when it differs from the pass-through text
+    std::vector<std::string> commands = {};
+    std::vector<Progress> seen = {};
+    std::vector<uint32_t> sleeps = {};
+    std::string passThroughText = {};  // LastErrorText afterwards ("" on success)
+    std::string aspiText = {};         // when it differs from the pass-through text
     uint32_t flashes = 0;         // programmings the drive completed
     bool committed = false;       // the drive committed a secondary image
 };
@@ -380,10 +380,10 @@ INSTANTIATE_TEST_SUITE_P(
     BothTransports, WorkerScenarioTest,
     testing::Combine(testing::Values(Transport::PassThrough, Transport::Aspi),
                      testing::ValuesIn(kScenarios)),
-    [](const testing::TestParamInfo<std::tuple<Transport, Scenario>>& info) {
-        const Transport transport = std::get<0>(info.param);
+    [](const testing::TestParamInfo<std::tuple<Transport, Scenario>>& param) {
+        const Transport transport = std::get<0>(param.param);
         return std::string(transport == Transport::PassThrough ? "PassThrough_" : "Aspi_") +
-               std::get<1>(info.param).name;
+               std::get<1>(param.param).name;
     });
 
 }  // namespace
