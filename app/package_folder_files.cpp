@@ -11,10 +11,6 @@ std::string PackageFolderFiles::Resolve(const std::string& name) const {
     return folder_ + name;
 }
 
-std::unique_ptr<platform::TextFile> PackageFolderFiles::OpenText(const std::string& name) {
-    return underlying_.OpenText(Resolve(name));
-}
-
 std::unique_ptr<platform::InputFile> PackageFolderFiles::OpenInput(const std::string& name) {
     return underlying_.OpenInput(Resolve(name));
 }

@@ -12,7 +12,6 @@ public:
     // `underlying` opens the files; `folder` is the package folder as given.
     PackageFolderFiles(platform::FileSystem& underlying, std::string folder);
 
-    std::unique_ptr<platform::TextFile> OpenText(const std::string& name) override;
     std::unique_ptr<platform::InputFile> OpenInput(const std::string& name) override;
 
     // The name as it is opened.

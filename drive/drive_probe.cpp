@@ -4,14 +4,15 @@
 
 #include "config/update_config.h"
 #include "drive/discovery.h"
+#include "drive/identity_match.h"
 #include "platform/platform.h"
+#include "platform/scsi_codes.h"
 #include "scsi/exec_scsi_command.h"
+#include "scsi/pass_through_transport.h"
 
 namespace {
 
-constexpr uint8_t kInquiryOpcode = 0x12;
 constexpr uint8_t kInquiryLength = 36;
-constexpr uint8_t kCdromDevice = 5;
 constexpr size_t kIdentityOffset = 8;
 constexpr size_t kIdentityLength = 28;
 
@@ -20,7 +21,7 @@ constexpr size_t kIdentityLength = 28;
 bool AskInquiry(char letter, uint8_t (&data)[40]) {
     DriveEntry entry{};
     entry.DriveLetter[0] = letter;
-    uint8_t cdb[12] = {kInquiryOpcode, 0, 0, 0, kInquiryLength, 0};
+    uint8_t cdb[12] = {scsi::kOpInquiry, 0, 0, 0, kInquiryLength, 0};
     std::memset(data, 0, sizeof data);
     // Twelve bytes: ATAPI drives take no shorter block, and the others ignore the rest.
     entry.Atapi = 1;
@@ -28,7 +29,7 @@ bool AskInquiry(char letter, uint8_t (&data)[40]) {
 }
 
 DriveFinding Classify(const uint8_t (&data)[40]) {
-    if (data[0] != kCdromDevice) return DriveFinding::NotCdDvd;
+    if (data[0] != scsi::kDeviceTypeCdrom) return DriveFinding::NotCdDvd;
     char patterns[sizeof(Config.InquiryPatterns) + 1];
     std::memcpy(patterns, Config.InquiryPatterns, sizeof(Config.InquiryPatterns));
     patterns[sizeof(Config.InquiryPatterns)] = '\0';

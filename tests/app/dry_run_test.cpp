@@ -20,7 +20,7 @@
 #include "app/terminal_program.h"
 #include "config/image_buffers.h"
 #include "platform/linux/linux_platform.h"
-#include "platform/linux/simulated_drive_bus.h"
+#include "sim/simulated_drive_bus.h"
 #include "platform/platform.h"
 #include "sim/description.h"
 #include "sim/sim_drive.h"
@@ -115,7 +115,7 @@ TEST_P(DryRun, PlansExactlyWhatTheUpdateSendsAndSendsNoneOfIt) {
                                       "test.sim", descriptions, error))
         << error;
     auto drive = std::make_shared<sim::Drive>(descriptions[0]);
-    platform::linux_os::SimulatedDriveBus bus({drive});
+    sim::SimulatedDriveBus bus({drive});
     PackageFolderFiles files(platform::linux_os::LinuxFiles(), folder_.string());
     platform::Services services = platform::Platform();
     services.Drives = &bus;
