@@ -18,8 +18,9 @@ bool ReadDriveNumber(std::string_view text, int* drive) {
 
 bool SetMode(CommandLine& line, CommandMode mode, std::string_view option) {
     if (line.Mode != CommandMode::Dialogs && line.Mode != mode) {
-        line.Error = "only one of --list, --dry-run, --update, --help and --version may be given (" +
-                     std::string(option) + ")";
+        line.Error =
+            "only one of --list, --dry-run, --update, --help and --version may be given (" +
+            std::string(option) + ")";
         return false;
     }
     line.Mode = mode;
@@ -68,8 +69,9 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
                 number = argument.substr(8);
             }
             if (!ReadDriveNumber(number, &line.Drive))
-                line.Error = "--drive needs the number of a drive (zvfirm --list shows them), not \"" +
-                             std::string(number) + "\"";
+                line.Error =
+                    "--drive needs the number of a drive (zvfirm --list shows them), not \"" +
+                    std::string(number) + "\"";
         } else {
             line.Error = "unknown option " + std::string(argument);
         }

@@ -56,7 +56,8 @@ bool StartDetached(const std::string& program, const std::string& folder) {
 
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) {
-        std::fprintf(stderr, "zvfirm: cannot start %s: %s\n", program.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "zvfirm: cannot start %s: %s\n", program.c_str(),
+                     std::strerror(errno));
         return false;
     }
     const pid_t intermediate = fork();
@@ -82,7 +83,8 @@ bool StartDetached(const std::string& program, const std::string& folder) {
     } while (got < 0 && errno == EINTR);
     close(report[0]);
     if (got == static_cast<ssize_t>(sizeof error)) {
-        std::fprintf(stderr, "zvfirm: cannot start %s: %s\n", program.c_str(), std::strerror(error));
+        std::fprintf(stderr, "zvfirm: cannot start %s: %s\n", program.c_str(),
+                     std::strerror(error));
         return false;
     }
     return true;

@@ -26,9 +26,8 @@ bool UnixSocketAccepts(const std::string& path, bool abstractName) {
     std::memcpy(address.sun_path + offset, path.data(), path.size());
     const int descriptor = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (descriptor < 0) return false;
-    const socklen_t length =
-        static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size() +
-                               (abstractName ? 0 : 1));
+    const socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset +
+                                                    path.size() + (abstractName ? 0 : 1));
     const bool connected =
         connect(descriptor, reinterpret_cast<const sockaddr*>(&address), length) == 0;
     close(descriptor);
@@ -43,8 +42,8 @@ bool TcpAccepts(const std::string& host, int port) {
     if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return false;
     bool connected = false;
     for (addrinfo* at = found; at != nullptr && !connected; at = at->ai_next) {
-        const int descriptor = socket(at->ai_family, at->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                                      at->ai_protocol);
+        const int descriptor =
+            socket(at->ai_family, at->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, at->ai_protocol);
         if (descriptor < 0) continue;
         if (connect(descriptor, at->ai_addr, at->ai_addrlen) == 0) {
             connected = true;
@@ -100,12 +99,14 @@ bool DisplayAvailable(const EnvironmentReader& environment) {
     const char* platform = environment("QT_QPA_PLATFORM");
     const std::string_view chosen = platform != nullptr ? platform : "";
     const bool x = XServerAccepts(environment("DISPLAY"));
-    const bool wayland = chosen.substr(0, 3) != "xcb" &&
-                         WaylandAccepts(environment("WAYLAND_DISPLAY"), environment("XDG_RUNTIME_DIR"));
+    const bool wayland =
+        chosen.substr(0, 3) != "xcb" &&
+        WaylandAccepts(environment("WAYLAND_DISPLAY"), environment("XDG_RUNTIME_DIR"));
     if (chosen.empty()) return x || wayland;
     // The platform named first is tried; "wayland;xcb" falls back to the next one.
     if (chosen.substr(0, 3) == "xcb") return x;
-    if (chosen.substr(0, 7) == "wayland") return wayland || (chosen.find("xcb") != std::string_view::npos && x);
+    if (chosen.substr(0, 7) == "wayland")
+        return wayland || (chosen.find("xcb") != std::string_view::npos && x);
     // offscreen, minimal, vnc, eglfs, linuxfb: no display server needed.
     return true;
 }
@@ -113,7 +114,8 @@ bool DisplayAvailable(const EnvironmentReader& environment) {
 std::string NoDisplayText(bool japanese) {
     if (japanese)
         return "zvfirm: ディスプレイを開けません (DISPLAY と WAYLAND_DISPLAY に接続できません)。"
-               "端末では zvfirm --list または zvfirm --update --drive N [PACKAGE_FOLDER] を使って下さい。\n";
+               "端末では zvfirm --list または zvfirm --update --drive N [PACKAGE_FOLDER] "
+               "を使って下さい。\n";
     return "zvfirm: no display can be opened (neither DISPLAY nor WAYLAND_DISPLAY can be reached); "
            "on a terminal use zvfirm --list or zvfirm --update --drive N [PACKAGE_FOLDER].\n";
 }

@@ -15,17 +15,20 @@ std::string AccessAdvice(const ProbedDrive& drive, bool japanese) {
     const platform::NodeAccess& node = drive.Node;
     if (node.Path.empty()) return "";
     if (!node.GenericNode) {
-        return japanese ? " sg モジュールを読み込むと (sudo modprobe sg) ドライブに /dev/sgN ができ、"
-                          "そのノードへのアクセス権で更新できます。" + node.Path +
-                              " 経由のファームウェア送信には root 権限が必要です。"
-                        : " Load the sg module (sudo modprobe sg) so that the drive gets a /dev/sgN "
-                          "node; through " + node.Path + " only root can send firmware.";
+        return japanese
+                   ? " sg モジュールを読み込むと (sudo modprobe sg) ドライブに /dev/sgN ができ、"
+                     "そのノードへのアクセス権で更新できます。" +
+                         node.Path + " 経由のファームウェア送信には root 権限が必要です。"
+                   : " Load the sg module (sudo modprobe sg) so that the drive gets a /dev/sgN "
+                     "node; through " +
+                         node.Path + " only root can send firmware.";
     }
     const std::string group = node.Group.empty() ? "" : "\"" + node.Group + "\"";
     if (japanese) {
         std::string text = " ";
-        if (!group.empty()) text += "グループ " + group + " への参加 (sudo usermod -aG " + node.Group +
-                                    " $USER の後、ログインし直す)、";
+        if (!group.empty())
+            text += "グループ " + group + " への参加 (sudo usermod -aG " + node.Group +
+                    " $USER の後、ログインし直す)、";
         return text + node.Path + " の ACL (sudo setfacl -m u:$USER:rw " + node.Path +
                ")、または root 権限でアクセスできます。";
     }
@@ -82,10 +85,8 @@ std::string NotListedText(const ProbedDrive& drive, bool japanese) {
                               "] はこの更新パッケージの対象ではありません。"
                         : "The drive " + Name(drive) + " [" + PrintableIdentity(drive) +
                               "] is not one this package updates.";
-    case DriveFinding::NoAccess:
-        return NoAccessText(drive, japanese);
-    case DriveFinding::Matches:
-        break;
+    case DriveFinding::NoAccess: return NoAccessText(drive, japanese);
+    case DriveFinding::Matches: break;
     }
     return "";
 }
@@ -93,6 +94,7 @@ std::string NotListedText(const ProbedDrive& drive, bool japanese) {
 std::string NoDriveFoundDetail(bool japanese) {
     std::string detail;
     for (const ProbedDrive& drive : ProbeOpticalDrives(false))
-        if (drive.Finding == DriveFinding::NoAccess) detail += "\n\n" + NoAccessText(drive, japanese);
+        if (drive.Finding == DriveFinding::NoAccess)
+            detail += "\n\n" + NoAccessText(drive, japanese);
     return detail;
 }

@@ -54,14 +54,13 @@ std::string CommandName(const std::vector<uint8_t>& cdb) {
     case kWriteBuffer:
     case kReadBuffer:
         std::snprintf(text, sizeof text, "%s mode %u buffer 0x%02x offset 0x%06x length %u",
-                      opcode == kWriteBuffer ? "WRITE BUFFER" : "READ BUFFER", cdb.size() > 1 ? cdb[1] & 0x1F : 0,
-                      cdb.size() > 2 ? cdb[2] : 0, Bytes3(cdb, 3), Bytes3(cdb, 6));
+                      opcode == kWriteBuffer ? "WRITE BUFFER" : "READ BUFFER",
+                      cdb.size() > 1 ? cdb[1] & 0x1F : 0, cdb.size() > 2 ? cdb[2] : 0,
+                      Bytes3(cdb, 3), Bytes3(cdb, 6));
         return text;
     case kReadBoardInfo: return "READ BOARD INFO";
     case kWriteVendorData: return "WRITE VENDOR DATA";
-    default:
-        std::snprintf(text, sizeof text, "command 0x%02x", opcode);
-        return text;
+    default: std::snprintf(text, sizeof text, "command 0x%02x", opcode); return text;
     }
 }
 
@@ -75,8 +74,7 @@ std::string DescribeStep(const PlannedStep& step) {
         return text;
     case PlannedStep::Kind::Sent:
         return "sent       " + CommandName(step.Cdb) + "  [" + Hex(step.Cdb) + "]";
-    case PlannedStep::Kind::NotSent:
-        break;
+    case PlannedStep::Kind::NotSent: break;
     }
     return "not sent   " + CommandName(step.Cdb) + "  [" + Hex(step.Cdb) + "]";
 }
@@ -104,7 +102,8 @@ platform::DriveHandle DryRunDriveBus::Open(char letter, bool /*readWrite*/) {
 bool DryRunDriveBus::AnswerFromPlan(platform::PassThroughBlock& block) {
     const platform::ScsiPassThroughDirect& sptd = block.Sptd;
     const uint8_t bufferId = sptd.Cdb[2];
-    const uint32_t offset = (uint32_t{sptd.Cdb[3]} << 16) | (uint32_t{sptd.Cdb[4]} << 8) | sptd.Cdb[5];
+    const uint32_t offset =
+        (uint32_t{sptd.Cdb[3]} << 16) | (uint32_t{sptd.Cdb[4]} << 8) | sptd.Cdb[5];
     auto* data = static_cast<uint8_t*>(sptd.DataBuffer);
     if (data == nullptr) return false;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -151,12 +150,14 @@ bool DryRunDriveBus::Send(platform::DriveHandle handle, platform::PassThroughBlo
     plan_.Add(step);
     if (opcode == kWriteBuffer) {
         const uint8_t bufferId = sptd.Cdb[2];
-        const uint32_t offset = (uint32_t{sptd.Cdb[3]} << 16) | (uint32_t{sptd.Cdb[4]} << 8) | sptd.Cdb[5];
+        const uint32_t offset =
+            (uint32_t{sptd.Cdb[3]} << 16) | (uint32_t{sptd.Cdb[4]} << 8) | sptd.Cdb[5];
         std::lock_guard<std::mutex> lock(mutex_);
         if (bufferId == kSecondaryCommit) committed_ = true;
         if (bufferId == kSecondaryArea && sptd.DataBuffer != nullptr) {
             std::vector<uint8_t>& bytes = written_[bufferId];
-            if (bytes.size() < offset + sptd.DataTransferLength) bytes.resize(offset + sptd.DataTransferLength);
+            if (bytes.size() < offset + sptd.DataTransferLength)
+                bytes.resize(offset + sptd.DataTransferLength);
             std::memcpy(bytes.data() + offset, sptd.DataBuffer, sptd.DataTransferLength);
         }
     }

@@ -9,12 +9,9 @@ namespace {
 
 const char* IconName(platform::MessageIcon icon) {
     switch (icon) {
-    case platform::MessageIcon::Stop:
-        return "stop";
-    case platform::MessageIcon::Information:
-        return "information";
-    case platform::MessageIcon::Question:
-        return "question";
+    case platform::MessageIcon::Stop: return "stop";
+    case platform::MessageIcon::Information: return "information";
+    case platform::MessageIcon::Question: return "question";
     }
     return "?";
 }
@@ -31,8 +28,8 @@ int LoggedMessageBoxes::Show(const std::string& text, const std::string& title,
     const int answer = DefaultAnswer(buttons);
     // Not inherited by anything the program starts, and never written through a link
     // planted at the log's name.
-    const int fd = open(logPath_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
-                        0666);
+    const int fd =
+        open(logPath_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "a");
     if (file == nullptr && fd >= 0) close(fd);
     if (file == nullptr) {
@@ -40,9 +37,9 @@ int LoggedMessageBoxes::Show(const std::string& text, const std::string& title,
                      logPath_.c_str(), title.c_str(), text.c_str());
         return answer;
     }
-    std::fprintf(file, "[%s] icon=%s buttons=%s answer=%d\n%s\n\n", title.c_str(),
-                 IconName(icon), buttons == platform::MessageButtons::YesNo ? "yes-no" : "ok",
-                 answer, text.c_str());
+    std::fprintf(file, "[%s] icon=%s buttons=%s answer=%d\n%s\n\n", title.c_str(), IconName(icon),
+                 buttons == platform::MessageButtons::YesNo ? "yes-no" : "ok", answer,
+                 text.c_str());
     std::fclose(file);
     return answer;
 }

@@ -4,7 +4,9 @@
 
 namespace {
 
-bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsWhite(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 std::string TrimRight(std::string text) {
     while (!text.empty() && IsWhite(text.back())) text.pop_back();
@@ -72,32 +74,38 @@ NoticeParts MakeNoticeParts(const UpdateConfig& config, bool japanese) {
         parts.AspiLine = japanese ? "本プログラムの実行にはWNASPI32.DLLが必要です。"
                                   : "WNASPI32.DLL is necessary for this program.";
     if (!japanese) {
-        parts.Notice = vendor + " " + word +
-                       " Drive Firmware Update Program\r\n\r\nThis program can update the firmware for the " +
-                       vendor + " " + word + " Drive, Model " + model + "\r\n\r\n" + vendor +
-                       " DOES NOT, AND CANNOT, WARRANT THE PERFORMANCE OF, OR THE RESULTS YOU MAY OBTAIN "
-                       "BY USING THIS SOFTWARE.\r\nAT NO TIME WILL " +
-                       vendor +
-                       " BE LIABLE FOR ANY DAMAGES INCLUDING, BUT NOT LIMITED TO, LOST PROFITS OR "
-                       "CONSEQUENTIAL DAMAGES, EVEN IF " +
-                       vendor +
-                       " HAS BEEN ADVISED OF THE POSSIBILITY OF SUCH DAMAGES, OR FOR ANY CLAIM BY ANY "
-                       "OTHER PARTY.\r\n\r\nCAUTION!\r\nPlease close any other software application(s) "
-                       "that are running, and eject any disc that may be present in the " +
-                       word + " drive you wish to update.";
+        parts.Notice =
+            vendor + " " + word +
+            " Drive Firmware Update Program\r\n\r\nThis program can update the firmware for the " +
+            vendor + " " + word + " Drive, Model " + model + "\r\n\r\n" + vendor +
+            " DOES NOT, AND CANNOT, WARRANT THE PERFORMANCE OF, OR THE RESULTS YOU MAY OBTAIN "
+            "BY USING THIS SOFTWARE.\r\nAT NO TIME WILL " +
+            vendor +
+            " BE LIABLE FOR ANY DAMAGES INCLUDING, BUT NOT LIMITED TO, LOST PROFITS OR "
+            "CONSEQUENTIAL DAMAGES, EVEN IF " +
+            vendor +
+            " HAS BEEN ADVISED OF THE POSSIBILITY OF SUCH DAMAGES, OR FOR ANY CLAIM BY ANY "
+            "OTHER PARTY.\r\n\r\nCAUTION!\r\nPlease close any other software application(s) "
+            "that are running, and eject any disc that may be present in the " +
+            word + " drive you wish to update.";
         return parts;
     }
     const std::string japaneseVendor = vendor.compare(0, 7, "ZORVANT") == 0 ? "ゾルバント" : vendor;
-    parts.Notice =
-        vendor + " " + word + "ドライブ　ファームウェア更新プログラム\r\n\r\n本プログラムは" + vendor +
-        " " + word + " " + model + " のファームウェアを更新します。" + "\r\n\r\n" + japaneseVendor +
-        "は、本ソフトウェアを使用することによって得られる動作や結果の影響について、一切の責任及び業務から"
-        "逃れるものとします。\r\n本ソフトウェアを使用することによって生じた利益の損失、重大なダメージ、"
-        "金銭的損害など、いかなる損害に対し、たとえ" +
-        japaneseVendor +
-        "が、そのようなダメージの可能性について認知していたとしても、あるいは第三者から指摘されていたとしても、"
-        "一切責任を負わないものとします。\r\n\r\n警告！\r\nアップグレードを行う前に、起動中の他のアプリケー"
-        "ションを全て終了し、" +
-        word + "ドライブからディスクを取り出して下さい。";
+    parts.Notice = vendor + " " + word +
+                   "ドライブ　ファームウェア更新プログラム\r\n\r\n本プログラムは" + vendor + " " +
+                   word + " " + model + " のファームウェアを更新します。" + "\r\n\r\n" +
+                   japaneseVendor +
+                   "は、本ソフトウェアを使用することによって得られる動作や結果の影響について、一切"
+                   "の責任及び業務から"
+                   "逃れるものとします。\r\n本ソフトウェアを使用することによって生じた利益の損失、"
+                   "重大なダメージ、"
+                   "金銭的損害など、いかなる損害に対し、たとえ" +
+                   japaneseVendor +
+                   "が、そのようなダメージの可能性について認知していたとしても、あるいは第三者から"
+                   "指摘されていたとしても、"
+                   "一切責任を負わないものとします。\r\n\r\n警告！\r\nアップグレードを行う前に、起"
+                   "動中の他のアプリケー"
+                   "ションを全て終了し、" +
+                   word + "ドライブからディスクを取り出して下さい。";
     return parts;
 }

@@ -62,8 +62,8 @@ std::string MakeRestartCopy(const std::string& image, const std::string& folder)
         const std::string target = folder + name;
         // Exclusive creation fails on every name that exists, a symbolic link included
         // wherever it points: nothing is ever written over a file or through a link.
-        const int copy = open(target.c_str(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRWXU);
+        const int copy =
+            open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRWXU);
         if (copy < 0 && errno == EEXIST) continue;
         // Any other failure (no such folder, no room, no permission) is the same for every
         // number.
@@ -88,7 +88,8 @@ void LaunchRestartCopy() {
     const std::string folder = CopyFolder(system.TempFolder());
     // The running program itself, not a file of its name in the current directory, which
     // may be another program that would then run with the right to reboot.
-    const std::string copy = folder.empty() ? "" : MakeRestartCopy(system.ExecutableImage(), folder);
+    const std::string copy =
+        folder.empty() ? "" : MakeRestartCopy(system.ExecutableImage(), folder);
     if (copy.empty()) {
         ShowRebootFailure();
         return;

@@ -32,8 +32,7 @@ RunServices::~RunServices() = default;
 // Runs before scoped_ is built (members are built in the order they are declared), so
 // the implementations it makes are owned by the time the record names them.
 platform::Services RunServices::Choose(const RunSettings& settings,
-                                       platform::MessageBoxes& shownBoxes,
-                                       std::ostream& errors) {
+                                       platform::MessageBoxes& shownBoxes, std::ostream& errors) {
     platform::Services services = platform::linux_os::LinuxServices();
 
     if (!settings.simulatedDrives.empty()) {

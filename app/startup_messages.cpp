@@ -28,13 +28,10 @@ constexpr Texts kNoDriveFound{"No drive found.", "ドライブが見つかりま
 
 const Texts& ForConfigurationCode(uint8_t code) {
     switch (code) {
-    case 1:
-        return kIniNotFound;
-    case 10:
-        return kFirmwareNotFound;
+    case 1: return kIniNotFound;
+    case 10: return kFirmwareNotFound;
     case 11:
-    case 12:
-        return kFirmwareReadFailure;
+    case 12: return kFirmwareReadFailure;
     default:
         // Every other code, the secondary image's 20 to 22 included, is a value error.
         return kIniValueError;
@@ -54,15 +51,9 @@ std::string ConfigurationFailureText(uint8_t code, bool japanese) {
 std::string StartupFailureText(StartupFailure failure, bool japanese) {
     const Texts* texts = &kNoDriveFound;
     switch (failure) {
-    case StartupFailure::AspiLoadFailed:
-        texts = &kAspiLoadFailed;
-        break;
-    case StartupFailure::AspiNotFound:
-        texts = &kAspiNotFound;
-        break;
-    case StartupFailure::NoDriveFound:
-        texts = &kNoDriveFound;
-        break;
+    case StartupFailure::AspiLoadFailed: texts = &kAspiLoadFailed; break;
+    case StartupFailure::AspiNotFound: texts = &kAspiNotFound; break;
+    case StartupFailure::NoDriveFound: texts = &kNoDriveFound; break;
     }
     return japanese ? texts->japanese : texts->english;
 }

@@ -59,8 +59,9 @@ uint8_t TerminalStages::LoadConfiguration(const std::string& profileName) {
     // The dry run stands in for the drive on the pass-through path; the commands are the
     // same on both transports.
     if (code == 0 && line_.Mode == CommandMode::DryRun && Config.NoPassThrough == 1) {
-        std::fprintf(stderr, "zvfirm: the package asks for the ASPI manager; the dry run plans "
-                             "through the pass-through path, with the same commands.\n");
+        std::fprintf(stderr,
+                     "zvfirm: the package asks for the ASPI manager; the dry run plans "
+                     "through the pass-through path, with the same commands.\n");
         Config.NoPassThrough = 0;
     }
     return code;
@@ -128,18 +129,12 @@ bool IsFolder(const std::string& path) {
 
 int RunTerminalMode(const CommandLine& commandLine) {
     switch (commandLine.Mode) {
-    case CommandMode::Help:
-        std::fputs(UsageText().c_str(), stdout);
-        return kExitSuccess;
-    case CommandMode::Version:
-        std::fputs(VersionText().c_str(), stdout);
-        return kExitSuccess;
-    case CommandMode::Dialogs:
-        return kExitUsage;
+    case CommandMode::Help: std::fputs(UsageText().c_str(), stdout); return kExitSuccess;
+    case CommandMode::Version: std::fputs(VersionText().c_str(), stdout); return kExitSuccess;
+    case CommandMode::Dialogs: return kExitUsage;
     case CommandMode::List:
     case CommandMode::DryRun:
-    case CommandMode::Update:
-        break;
+    case CommandMode::Update: break;
     }
 
     const bool japanese = platform::Platform().System->UserDefaultLcid() == kLcidJapanese;
@@ -173,8 +168,8 @@ std::optional<int> StartFromCommandLine(int argc, const char* const* argv) {
         }
         // Lives for the rest of the run: every later file of the package is opened through it.
         static std::unique_ptr<PackageFolderFiles> packageFiles;
-        packageFiles = std::make_unique<PackageFolderFiles>(*platform::Platform().Files,
-                                                            line.PackageFolder);
+        packageFiles =
+            std::make_unique<PackageFolderFiles>(*platform::Platform().Files, line.PackageFolder);
         platform::Platform().Files = packageFiles.get();
     }
 

@@ -1,10 +1,10 @@
 #include "app/terminal_update.h"
 
 #include <algorithm>
-#include <cstring>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -127,7 +127,9 @@ void ShowBox(const std::string& text, const char* title, platform::MessageIcon i
     platform::Platform().Messages->Show(text, title, icon, platform::MessageButtons::Ok);
 }
 
-uint32_t ChunkCount() { return Config.BufferSize == 0 ? 0 : Config.FirmwareSize / Config.BufferSize; }
+uint32_t ChunkCount() {
+    return Config.BufferSize == 0 ? 0 : Config.FirmwareSize / Config.BufferSize;
+}
 
 // How long the flash phase is expected to last, for the bar only: the worker's own waits.
 double ExpectedFlashMs() {
@@ -162,7 +164,8 @@ bool MonitorWorker(const Texts& texts, RefusedSignals& refused) {
             break;
         }
         if (counter >= chunks) break;
-        progress.Show(texts.transferring, static_cast<unsigned>(uint64_t{counter - 1} * 100 / chunks));
+        progress.Show(texts.transferring,
+                      static_cast<unsigned>(uint64_t{counter - 1} * 100 / chunks));
         std::this_thread::sleep_for(kTransferPoll);
     }
 
@@ -176,8 +179,10 @@ bool MonitorWorker(const Texts& texts, RefusedSignals& refused) {
         }
         if (state != kWorkerRunning && state != kWorkerSecondaryImage) break;
         const double elapsed =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - flashStart).count();
-        progress.Show(texts.flashing, static_cast<unsigned>(std::min(99.0, elapsed * 100 / ExpectedFlashMs())));
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - flashStart)
+                .count();
+        progress.Show(texts.flashing,
+                      static_cast<unsigned>(std::min(99.0, elapsed * 100 / ExpectedFlashMs())));
         std::this_thread::sleep_for(kFlashPoll);
     }
     JoinUpdateWorker();
@@ -246,9 +251,11 @@ bool RunDryRun(bool japanese) {
         }
     }
 
-    std::printf("Dry run for drive %u  %.40s\n", unsigned{SelectedDrive}, DriveTable[SelectedDrive].DisplayText);
-    std::printf("\"sent\": a command that only reads, sent to the drive; \"not sent\": a command the\n"
-                "update sends, answered here and not sent; \"wait\": a pause of the update.\n");
+    std::printf("Dry run for drive %u  %.40s\n", unsigned{SelectedDrive},
+                DriveTable[SelectedDrive].DisplayText);
+    std::printf(
+        "\"sent\": a command that only reads, sent to the drive; \"not sent\": a command the\n"
+        "update sends, answered here and not sent; \"wait\": a pause of the update.\n");
     for (const PlannedStep& step : plan.Steps()) std::printf("%s\n", DescribeStep(step).c_str());
     std::fflush(stdout);
 
@@ -256,11 +263,13 @@ bool RunDryRun(bool japanese) {
         std::fprintf(stderr, japanese ? "zvfirm: 更新は開始されません。\n"
                                       : "zvfirm: the update would not start.\n");
     } else if (succeeded) {
-        std::fprintf(stderr, japanese ? "zvfirm: この計画で更新は最後まで進みます。\n"
-                                      : "zvfirm: the update would run to its end with this plan.\n");
+        std::fprintf(stderr, japanese
+                                 ? "zvfirm: この計画で更新は最後まで進みます。\n"
+                                 : "zvfirm: the update would run to its end with this plan.\n");
     } else {
-        std::fprintf(stderr, japanese ? "zvfirm: 更新はここで失敗します: %s\n"
-                                      : "zvfirm: the update would fail here: %s\n",
+        std::fprintf(stderr,
+                     japanese ? "zvfirm: 更新はここで失敗します: %s\n"
+                              : "zvfirm: the update would fail here: %s\n",
                      LastErrorText.c_str());
     }
     return succeeded;

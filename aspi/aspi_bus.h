@@ -20,11 +20,11 @@ enum class DataDirection { None, In, Out };
 // What happened to one command on the device, in the terms of the Linux SG_IO request,
 // whichever bus carried it. The manager turns it into ASPI statuses (status_mapping.h).
 struct DeviceOutcome {
-    int error = 0;             // errno of the open or the request; 0 when it was carried out
-    uint8_t scsiStatus = 0;    // SCSI status byte
-    uint16_t hostStatus = 0;   // DID_* of the low-level driver
-    uint16_t driverStatus = 0; // DRIVER_* of the mid layer
-    uint32_t transferred = 0;  // data bytes actually moved
+    int error = 0;               // errno of the open or the request; 0 when it was carried out
+    uint8_t scsiStatus = 0;      // SCSI status byte
+    uint16_t hostStatus = 0;     // DID_* of the low-level driver
+    uint16_t driverStatus = 0;   // DRIVER_* of the mid layer
+    uint32_t transferred = 0;    // data bytes actually moved
     std::vector<uint8_t> sense;  // sense data written by the device, possibly empty
 };
 

@@ -1,14 +1,14 @@
 #include "aspi/aspi_manager.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
 #include <string>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "aspi/status_mapping.h"
@@ -76,20 +76,11 @@ uint32_t Manager::Send(void* srb) {
     uint8_t* header = static_cast<uint8_t*>(srb);
     try {
         switch (header[0]) {
-        case SC_HA_INQUIRY:
-            HostAdapterInquiry(*static_cast<SRB_HAInquiry*>(srb));
-            break;
-        case SC_GET_DEV_TYPE:
-            GetDeviceType(*static_cast<SRB_GDEVBlock*>(srb));
-            break;
-        case SC_EXEC_SCSI_CMD:
-            return Execute(*static_cast<SRB_ExecSCSICmd*>(srb));
-        case SC_ABORT_SRB:
-            Abort(*static_cast<SRB_Abort*>(srb));
-            break;
-        default:
-            header[1] = SS_INVALID_CMD;
-            break;
+        case SC_HA_INQUIRY: HostAdapterInquiry(*static_cast<SRB_HAInquiry*>(srb)); break;
+        case SC_GET_DEV_TYPE: GetDeviceType(*static_cast<SRB_GDEVBlock*>(srb)); break;
+        case SC_EXEC_SCSI_CMD: return Execute(*static_cast<SRB_ExecSCSICmd*>(srb));
+        case SC_ABORT_SRB: Abort(*static_cast<SRB_Abort*>(srb)); break;
+        default: header[1] = SS_INVALID_CMD; break;
         }
     } catch (...) {
         // Nothing may leave through the C interface; what can throw here is allocation.
@@ -191,9 +182,9 @@ uint8_t Manager::Execute(SRB_ExecSCSICmd& request) {
 }
 
 void Manager::Run(Shared& shared, const std::shared_ptr<Job>& job) {
-    const DeviceOutcome outcome =
-        shared.bus->Execute(job->adapter, job->target, job->lun, job->cdb, job->cdbLength,
-                      job->direction, job->data.data(), static_cast<uint32_t>(job->data.size()));
+    const DeviceOutcome outcome = shared.bus->Execute(
+        job->adapter, job->target, job->lun, job->cdb, job->cdbLength, job->direction,
+        job->data.data(), static_cast<uint32_t>(job->data.size()));
     const AspiStatus status = MapDeviceOutcome(outcome, static_cast<uint32_t>(job->data.size()));
     {
         std::lock_guard<std::mutex> lock(job->mutex);

@@ -42,8 +42,8 @@ bool SimulatedBus::DeviceType(int adapter, int target, int lun, uint8_t* type) c
     uint8_t answer[36] = {};
     const sim::Response response =
         drive->Execute(inquiry, sizeof inquiry, sim::Direction::In, answer, sizeof answer);
-    if (response.outcome != sim::Response::Outcome::Completed || response.status != scsi::kStatusGood ||
-        response.transferred == 0)
+    if (response.outcome != sim::Response::Outcome::Completed ||
+        response.status != scsi::kStatusGood || response.transferred == 0)
         return false;
     constexpr uint8_t kNotConnected = 0x60;  // peripheral qualifier 3: no device here
     if ((answer[0] & 0xE0) == kNotConnected) return false;
@@ -70,15 +70,13 @@ DeviceOutcome SimulatedBus::Execute(int adapter, int target, int lun, const uint
     case sim::Response::Outcome::TimedOut:
         outcome.hostStatus = platform::linux_os::sg::kDidTimeOut;
         return outcome;
-    case sim::Response::Outcome::Vanished:
-        outcome.error = ENODEV;
-        return outcome;
-    case sim::Response::Outcome::Completed:
-        break;
+    case sim::Response::Outcome::Vanished: outcome.error = ENODEV; return outcome;
+    case sim::Response::Outcome::Completed: break;
     }
     outcome.scsiStatus = response.status;
     outcome.transferred = std::min(response.transferred, dataLength);
-    if (response.status == scsi::kStatusCheckCondition) outcome.sense.assign(std::begin(response.sense), std::end(response.sense));
+    if (response.status == scsi::kStatusCheckCondition)
+        outcome.sense.assign(std::begin(response.sense), std::end(response.sense));
     return outcome;
 }
 

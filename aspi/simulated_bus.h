@@ -18,9 +18,8 @@ public:
     bool Adapter(int adapter, AdapterInfo* info) const override;
     bool DeviceType(int adapter, int target, int lun, uint8_t* type) const override;
     bool HasDevice(int adapter, int target, int lun) const override;
-    DeviceOutcome Execute(int adapter, int target, int lun, const uint8_t* cdb,
-                          uint8_t cdbLength, DataDirection direction, uint8_t* data,
-                          uint32_t length) override;
+    DeviceOutcome Execute(int adapter, int target, int lun, const uint8_t* cdb, uint8_t cdbLength,
+                          DataDirection direction, uint8_t* data, uint32_t length) override;
 
 private:
     std::shared_ptr<sim::Drive> DriveAt(int adapter, int target, int lun) const;

@@ -43,42 +43,30 @@ uint8_t StatusForErrno(int error) {
     switch (error) {
     case ENOENT:
     case ENODEV:
-    case ENXIO:
-        return SS_NO_DEVICE;
+    case ENXIO: return SS_NO_DEVICE;
     case EACCES:
     case EPERM:
-    case EROFS:
-        return SS_SECURITY_VIOLATION;
+    case EROFS: return SS_SECURITY_VIOLATION;
     case ENOMEM:
     case EAGAIN:
     case EBUSY:
     case EMFILE:
-    case ENFILE:
-        return SS_ASPI_IS_BUSY;
-    case EINVAL:
-        return SS_INVALID_SRB;
-    default:
-        return SS_ERR;
+    case ENFILE: return SS_ASPI_IS_BUSY;
+    case EINVAL: return SS_INVALID_SRB;
+    default: return SS_ERR;
     }
 }
 
 uint8_t HaStatForHost(uint16_t host) {
     switch (host) {
-    case kDidOk:
-        return HASTAT_OK;
+    case kDidOk: return HASTAT_OK;
     case kDidNoConnect:
-    case kDidBadTarget:
-        return HASTAT_SEL_TO;
-    case kDidBusBusy:
-        return HASTAT_TIMEOUT;
-    case kDidTimeOut:
-        return HASTAT_COMMAND_TIMEOUT;
-    case kDidParity:
-        return HASTAT_PARITY_ERROR;
-    case kDidReset:
-        return HASTAT_BUS_RESET;
-    default:
-        return kHaStatUnspecified;
+    case kDidBadTarget: return HASTAT_SEL_TO;
+    case kDidBusBusy: return HASTAT_TIMEOUT;
+    case kDidTimeOut: return HASTAT_COMMAND_TIMEOUT;
+    case kDidParity: return HASTAT_PARITY_ERROR;
+    case kDidReset: return HASTAT_BUS_RESET;
+    default: return kHaStatUnspecified;
     }
 }
 

@@ -1,13 +1,13 @@
 #include "aspi/sysfs_bus.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <tuple>
-#include <unistd.h>
 
 #include "platform/command_timeout.h"
 #include "platform/linux/sg_io_request.h"
@@ -78,14 +78,15 @@ SysfsBus::SysfsBus(const std::string& sysfsRoot, const std::string& deviceRoot) 
         if (adapters_.empty() || adapters_.back().host != device.address.host ||
             adapters_.back().channel != device.address.channel) {
             HostChannel adapter{device.address.host, device.address.channel, {}};
-            adapter.info.identifier = FirstLine(fs::path(sysfsRoot) / "class" / "scsi_host" /
-                                                ("host" + std::to_string(device.address.host)) /
-                                                "proc_name");
+            adapter.info.identifier =
+                FirstLine(fs::path(sysfsRoot) / "class" / "scsi_host" /
+                          ("host" + std::to_string(device.address.host)) / "proc_name");
             adapters_.push_back(adapter);
         }
         HostChannel& adapter = adapters_.back();
         if (device.address.target + 1 > adapter.info.maxTargets)
-            adapter.info.maxTargets = static_cast<uint8_t>(std::min(device.address.target + 1, 255u));
+            adapter.info.maxTargets =
+                static_cast<uint8_t>(std::min(device.address.target + 1, 255u));
         devices_.push_back({static_cast<int>(adapters_.size() - 1),
                             static_cast<int>(device.address.target),
                             static_cast<int>(device.address.lun), device.type, device.node});

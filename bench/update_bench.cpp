@@ -16,13 +16,13 @@
 #include "aspi/simulated_bus.h"
 #include "config/program_values.h"
 #include "config/update_config.h"
-#include "sim/simulated_drive_bus.h"
 #include "platform/platform.h"
 #include "scsi/aspi_library.h"
 #include "scsi/drive_entry.h"
 #include "scsi/exec_scsi_command.h"
 #include "sim/description.h"
 #include "sim/sim_drive.h"
+#include "sim/simulated_drive_bus.h"
 #include "update/update_worker.h"
 #include "update/worker_state.h"
 
@@ -149,8 +149,8 @@ Figures MeasurePassThrough(int rounds, const std::vector<uint8_t>& image) {
 
 Figures MeasureAspi(int rounds, const std::vector<uint8_t>& image) {
     const std::shared_ptr<sim::Drive> drive = MakeDrive();
-    aspi::Manager aspiManager(std::make_unique<aspi::SimulatedBus>(
-        std::vector<std::shared_ptr<sim::Drive>>{drive}));
+    aspi::Manager aspiManager(
+        std::make_unique<aspi::SimulatedBus>(std::vector<std::shared_ptr<sim::Drive>>{drive}));
     manager = &aspiManager;
     TheAspiLibrary.SendCommand = &SendToManager;
     aspi::SimulatedBus bareBus({drive});
@@ -160,9 +160,9 @@ Figures MeasureAspi(int rounds, const std::vector<uint8_t>& image) {
         uint8_t cdb[12];
         for (uint32_t k = 0; k < kChunks; ++k) {
             FillWriteBuffer(cdb, k);
-            const aspi::DeviceOutcome outcome = bareBus.Execute(
-                0, 0, 0, cdb, 12, aspi::DataDirection::Out,
-                const_cast<uint8_t*>(image.data()) + k * kChunkSize, kChunkSize);
+            const aspi::DeviceOutcome outcome =
+                bareBus.Execute(0, 0, 0, cdb, 12, aspi::DataDirection::Out,
+                                const_cast<uint8_t*>(image.data()) + k * kChunkSize, kChunkSize);
             if (outcome.error != 0 || outcome.scsiStatus != 0)
                 Fail("the bare ASPI bus loop failed");
         }

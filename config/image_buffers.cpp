@@ -6,9 +6,7 @@
 
 // calloc hands out zero-filled memory, which is what the buffers must hold before the
 // file is read into them, and reports failure by null instead of throwing.
-uint8_t* AllocateImageBuffer(uint32_t size) {
-    return static_cast<uint8_t*>(std::calloc(size, 1));
-}
+uint8_t* AllocateImageBuffer(uint32_t size) { return static_cast<uint8_t*>(std::calloc(size, 1)); }
 
 void ReleaseMainImage() {
     std::free(Config.Image);

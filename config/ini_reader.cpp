@@ -50,7 +50,8 @@ uint8_t ReadConfigurationFile(const std::string& profileName, UpdateConfig& conf
     for (;;) {
         if (!file->ReadLine(line)) return EndedEarly(*file, kConfigNoOptionSection);
         const std::string upper = UpperCaseLine(line, doubleByte);
-        const UpgradeLineResult result = ApplyUpgradeInformationLine(line, upper, config, doubleByte);
+        const UpgradeLineResult result =
+            ApplyUpgradeInformationLine(line, upper, config, doubleByte);
         if (result == UpgradeLineResult::ValueTooLong) return kConfigValueTooLong;
         if (result == UpgradeLineResult::SectionEnds) break;
     }

@@ -17,15 +17,21 @@ struct UpgradeKey {
 
 // In the order in which the keys are tested; none is the beginning of another.
 const UpgradeKey kUpgradeKeys[] = {
-    {"APPLICATIONTITLE=", ValueKind::Title, [](UpdateConfig& c) { return std::span<char>(c.AppTitle); }, nullptr},
-    {"INQUIRY=", ValueKind::Text, [](UpdateConfig& c) { return std::span<char>(c.InquiryPatterns); }, nullptr},
-    {"FIRMWAREFILENAME=", ValueKind::Text, [](UpdateConfig& c) { return std::span<char>(c.FirmwareFileName); }, nullptr},
-    {"VERSION=", ValueKind::Text, [](UpdateConfig& c) { return std::span<char>(c.Version); }, nullptr},
+    {"APPLICATIONTITLE=", ValueKind::Title,
+     [](UpdateConfig& c) { return std::span<char>(c.AppTitle); }, nullptr},
+    {"INQUIRY=", ValueKind::Text,
+     [](UpdateConfig& c) { return std::span<char>(c.InquiryPatterns); }, nullptr},
+    {"FIRMWAREFILENAME=", ValueKind::Text,
+     [](UpdateConfig& c) { return std::span<char>(c.FirmwareFileName); }, nullptr},
+    {"VERSION=", ValueKind::Text, [](UpdateConfig& c) { return std::span<char>(c.Version); },
+     nullptr},
     {"FIRMWAREFILESIZE=", ValueKind::Number, nullptr, &UpdateConfig::FirmwareSize},
     {"BUFFERSIZE=", ValueKind::Number, nullptr, &UpdateConfig::BufferSize},
-    {"EPS FIRMWAREFILENAME=", ValueKind::Text, [](UpdateConfig& c) { return std::span<char>(c.EpsFileName); }, nullptr},
+    {"EPS FIRMWAREFILENAME=", ValueKind::Text,
+     [](UpdateConfig& c) { return std::span<char>(c.EpsFileName); }, nullptr},
     {"EPS FIRMWAREFILESIZE=", ValueKind::Number, nullptr, &UpdateConfig::EpsSize},
-    {"EPS VERSION=", ValueKind::Text, [](UpdateConfig& c) { return std::span<char>(c.EpsVersion); }, nullptr},
+    {"EPS VERSION=", ValueKind::Text, [](UpdateConfig& c) { return std::span<char>(c.EpsVersion); },
+     nullptr},
 };
 
 constexpr std::string_view kOptionHeader = "[OPTION]";
@@ -72,12 +78,11 @@ UpgradeLineResult ApplyUpgradeInformationLine(std::string_view line, std::string
         }
         case ValueKind::Text: {
             const std::span<char> field = key.text(config);
-            if (!StoreText(field.data(), field.size(), value)) return UpgradeLineResult::ValueTooLong;
+            if (!StoreText(field.data(), field.size(), value))
+                return UpgradeLineResult::ValueTooLong;
             break;
         }
-        case ValueKind::Number:
-            config.*key.number = ReadNumber(value);
-            break;
+        case ValueKind::Number: config.*key.number = ReadNumber(value); break;
         }
         return UpgradeLineResult::Done;
     }

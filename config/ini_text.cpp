@@ -23,11 +23,16 @@ bool IsValidUtf8(std::string_view text) {
     while (i < text.size()) {
         const auto byte = static_cast<unsigned char>(text[i]);
         size_t extra = 0;
-        if (byte < 0x80) extra = 0;
-        else if (byte >= 0xC2 && byte <= 0xDF) extra = 1;
-        else if (byte >= 0xE0 && byte <= 0xEF) extra = 2;
-        else if (byte >= 0xF0 && byte <= 0xF4) extra = 3;
-        else return false;
+        if (byte < 0x80)
+            extra = 0;
+        else if (byte >= 0xC2 && byte <= 0xDF)
+            extra = 1;
+        else if (byte >= 0xE0 && byte <= 0xEF)
+            extra = 2;
+        else if (byte >= 0xF0 && byte <= 0xF4)
+            extra = 3;
+        else
+            return false;
         if (extra > 0 && i + extra >= text.size()) return false;
         for (size_t k = 1; k <= extra; ++k) {
             if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;

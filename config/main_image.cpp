@@ -7,12 +7,9 @@
 uint32_t DefaultFirmwareSize(uint8_t cautionKind) {
     switch (cautionKind) {
     case 1:
-    case 2:
-        return 0x80000;  // CD-R, CD-R/RW
-    case 3:
-        return 0x20000;  // CD-ROM
-    default:
-        return 0;
+    case 2: return 0x80000;  // CD-R, CD-R/RW
+    case 3: return 0x20000;  // CD-ROM
+    default: return 0;
     }
 }
 

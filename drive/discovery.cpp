@@ -39,7 +39,8 @@ uint32_t DiscoverOnAspiAdapters() {
             entry.AlignMask = alignMask;
 
             uint8_t deviceType = 0;
-            if (AspiGetDeviceType(entry, &deviceType) != 0 || deviceType != scsi::kDeviceTypeCdrom) {
+            if (AspiGetDeviceType(entry, &deviceType) != 0 ||
+                deviceType != scsi::kDeviceTypeCdrom) {
                 continue;
             }
             if (IdentifyCandidate(entry, FormatAspiDisplayText) && ++count == kTableSize) {

@@ -10,11 +10,11 @@
 #include "platform/pass_through.h"
 
 enum class DriveFinding {
-    Matches,         // the package's identity: discovery lists it
-    NoAccess,        // the node cannot be opened for reading
-    NoAnswer,        // INQUIRY failed
-    NotCdDvd,        // INQUIRY byte 0 is not a CD/DVD device
-    OtherIdentity,   // a CD/DVD device of another vendor, model or revision
+    Matches,        // the package's identity: discovery lists it
+    NoAccess,       // the node cannot be opened for reading
+    NoAnswer,       // INQUIRY failed
+    NotCdDvd,       // INQUIRY byte 0 is not a CD/DVD device
+    OtherIdentity,  // a CD/DVD device of another vendor, model or revision
 };
 
 struct ProbedDrive {

@@ -37,7 +37,8 @@ void GiveUp() {
     abort.SRB_ToAbort = &executeRequest;
     TheAspiLibrary.SendCommand(&abort);
     if (LoadStatus() == SS_PENDING)
-        std::atomic_ref<uint8_t>(executeRequest.SRB_Status).store(SS_ABORTED, std::memory_order_relaxed);
+        std::atomic_ref<uint8_t>(executeRequest.SRB_Status)
+            .store(SS_ABORTED, std::memory_order_relaxed);
 }
 
 // A target status other than GOOD is the target's error when it comes with sense data,
@@ -51,7 +52,8 @@ bool TargetFailed(const SRB_ExecSCSICmd& request) {
 
 ScsiResult ResultOf(const SRB_ExecSCSICmd& request) {
     ScsiResult result = kScsiOk;
-    if (request.SRB_Status != SS_PENDING && request.SRB_Status != SS_COMP) result = kScsiAspiStatusError;
+    if (request.SRB_Status != SS_PENDING && request.SRB_Status != SS_COMP)
+        result = kScsiAspiStatusError;
     if (request.SRB_HaStat != HASTAT_OK && request.SRB_HaStat != kHaStatDataOverUnderrun)
         result = kScsiAdapterError;
     if (TargetFailed(request)) result = kScsiTargetError;
@@ -92,7 +94,8 @@ ScsiResult AspiExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t length
     executeRequest.SRB_CDBLen = cdbLength;
     executeRequest.SRB_PostProc = reinterpret_cast<void*>(event->NativeHandle());
     // The caller's block is 12 bytes long; nothing past it is read.
-    std::memcpy(executeRequest.CDBByte, cdb, cdbLength < scsi::kCdbSize ? cdbLength : scsi::kCdbSize);
+    std::memcpy(executeRequest.CDBByte, cdb,
+                cdbLength < scsi::kCdbSize ? cdbLength : scsi::kCdbSize);
 
     if (TheAspiLibrary.SendCommand == nullptr) {
         executeRequest.SRB_Status = SS_NO_ASPI;
@@ -100,7 +103,8 @@ ScsiResult AspiExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t length
         TheAspiLibrary.SendCommand(&executeRequest);
         // A signal that leaves the request pending can only come from a faulty manager;
         // it is treated like a request that never completes.
-        if (LoadStatus() == SS_PENDING && (!event->Wait(kAspiWaitLimitMs) || LoadStatus() == SS_PENDING))
+        if (LoadStatus() == SS_PENDING &&
+            (!event->Wait(kAspiWaitLimitMs) || LoadStatus() == SS_PENDING))
             GiveUp();
     }
 

@@ -33,7 +33,8 @@ int AspiOpen() {
     for (const std::string& candidate : LibraryCandidates()) {
         void* module = loader.Load(candidate);
         if (module == nullptr) continue;
-        auto send = reinterpret_cast<SendASPI32CommandFn>(loader.Symbol(module, "SendASPI32Command"));
+        auto send =
+            reinterpret_cast<SendASPI32CommandFn>(loader.Symbol(module, "SendASPI32Command"));
         auto support =
             reinterpret_cast<GetASPI32SupportInfoFn>(loader.Symbol(module, "GetASPI32SupportInfo"));
         // A library without both entry points is no ASPI manager: it counts as one that
@@ -49,7 +50,8 @@ int AspiOpen() {
 }
 
 void AspiClose() {
-    if (TheAspiLibrary.Module != nullptr) platform::Platform().Libraries->Free(TheAspiLibrary.Module);
+    if (TheAspiLibrary.Module != nullptr)
+        platform::Platform().Libraries->Free(TheAspiLibrary.Module);
     TheAspiLibrary = {};
 }
 

@@ -4,15 +4,15 @@
 #include <cstdint>
 
 struct DriveEntry {
-    uint8_t HaId;           // ASPI host adapter; 0 on pass-through
-    uint8_t Target;         // ASPI target id; 0 on pass-through
-    uint8_t Lun;            // always 0
-    char DriveLetter[3];    // "D" and a zero byte; pass-through only
-    char DisplayText[40];   // zero-terminated, at most 39 characters
-    char Revision[4];       // INQUIRY bytes 32..35, not zero-terminated
-    uint8_t Atapi;          // 1: every command block is sent 12 bytes long
-    uint32_t AlignMask;     // ASPI adapter's buffer alignment mask; 0 on pass-through
-    uint8_t Updated;        // 1 once this drive was updated successfully
+    uint8_t HaId;          // ASPI host adapter; 0 on pass-through
+    uint8_t Target;        // ASPI target id; 0 on pass-through
+    uint8_t Lun;           // always 0
+    char DriveLetter[3];   // "D" and a zero byte; pass-through only
+    char DisplayText[40];  // zero-terminated, at most 39 characters
+    char Revision[4];      // INQUIRY bytes 32..35, not zero-terminated
+    uint8_t Atapi;         // 1: every command block is sent 12 bytes long
+    uint32_t AlignMask;    // ASPI adapter's buffer alignment mask; 0 on pass-through
+    uint8_t Updated;       // 1 once this drive was updated successfully
 };
 
 constexpr int kDriveTableSize = 100;
@@ -24,5 +24,5 @@ constexpr int kDriveTableSize = 100;
 // dialog takes no input then). The worker reads the selected entry; starting the thread
 // orders the dialog's writes before those reads.
 extern DriveEntry DriveTable[kDriveTableSize];
-extern uint8_t DriveCount;       // valid entries in the drive table
-extern uint16_t SelectedDrive;   // index of the chosen drive in the drive table
+extern uint8_t DriveCount;      // valid entries in the drive table
+extern uint16_t SelectedDrive;  // index of the chosen drive in the drive table

@@ -9,6 +9,7 @@ uint8_t UsePassThrough;
 // returned as it is.
 ScsiResult ExecScsiCommand(const DriveEntry& entry, uint8_t* buffer, uint32_t length,
                            const uint8_t* cdb, uint8_t cdbLength, uint8_t flags) {
-    if (UsePassThrough != 0) return PassThroughExecute(entry, buffer, length, cdb, cdbLength, flags);
+    if (UsePassThrough != 0)
+        return PassThroughExecute(entry, buffer, length, cdb, cdbLength, flags);
     return AspiExecute(entry, buffer, length, cdb, cdbLength, flags);
 }

@@ -27,7 +27,6 @@ constexpr uint8_t kTargetId = 1;
 constexpr uint8_t kSenseInfoLength = 32;
 constexpr uint32_t kSenseInfoOffset = 48;
 
-
 }  // namespace
 
 ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t length,
@@ -61,9 +60,7 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
     uint8_t* outgoingCopy = nullptr;
     void* dataBuffer = buffer;
     switch (flags & (kDirIn | kDirOut)) {
-    case kDirIn:
-        sptd.DataIn = platform::kDataIn;
-        break;
+    case kDirIn: sptd.DataIn = platform::kDataIn; break;
     case kDirOut:
         sptd.DataIn = platform::kDataOut;
         // Outgoing data is sent from a copy that meets the adapter's alignment; the
@@ -76,9 +73,7 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
         if (length != 0 && buffer != nullptr) std::memcpy(outgoingCopy, buffer, length);
         dataBuffer = outgoingCopy;
         break;
-    default:
-        sptd.DataIn = platform::kDataUnspecified;
-        break;
+    default: sptd.DataIn = platform::kDataUnspecified; break;
     }
 
     sptd.DataTransferLength = length;

@@ -273,8 +273,7 @@ private:
         return true;
     }
 
-    bool CorruptionList(const std::string& key, const std::string& value,
-                        DriveDescription& drive) {
+    bool CorruptionList(const std::string& key, const std::string& value, DriveDescription& drive) {
         for (const std::string_view word : Words(value)) {
             uint64_t count = 0;
             if (!Number(key, std::string(word), 0xFFFFFF, count)) {
@@ -321,8 +320,8 @@ private:
         struct Kind {
             const char* name;
             FaultTrigger trigger;
-            bool takesCode;       // an opcode or buffer id follows the name
-            bool ordinalNeeded;   // without an ordinal the fault hits every match
+            bool takesCode;      // an opcode or buffer id follows the name
+            bool ordinalNeeded;  // without an ordinal the fault hits every match
         };
         static const Kind kinds[] = {
             {"command", FaultTrigger::Command, false, true},

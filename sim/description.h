@@ -18,12 +18,12 @@ struct SenseCode {
 
 // Which command a fault hits.
 enum class FaultTrigger {
-    Command,              // the ordinal-th command of any kind
-    Opcode,               // the ordinal-th command with opcode `code`
-    Chunk,                // download chunk number `ordinal` (0-based; WRITE BUFFER mode 4 or 5)
-    Final,                // the ordinal-th WRITE BUFFER mode 5
-    WriteBuffer,          // the ordinal-th WRITE BUFFER with buffer id `code`
-    ReadBuffer,           // the ordinal-th READ BUFFER with buffer id `code`
+    Command,                  // the ordinal-th command of any kind
+    Opcode,                   // the ordinal-th command with opcode `code`
+    Chunk,                    // download chunk number `ordinal` (0-based; WRITE BUFFER mode 4 or 5)
+    Final,                    // the ordinal-th WRITE BUFFER mode 5
+    WriteBuffer,              // the ordinal-th WRITE BUFFER with buffer id `code`
+    ReadBuffer,               // the ordinal-th READ BUFFER with buffer id `code`
     TestUnitReadyAfterFlash,  // the ordinal-th TEST UNIT READY after the latest accepted mode 5
 };
 
@@ -37,9 +37,9 @@ enum class FaultEffect {
 
 struct Fault {
     FaultTrigger trigger = FaultTrigger::Command;
-    uint8_t code = 0;        // opcode or buffer id, for the triggers that name one
-    bool every = false;      // hit every matching command, not only the ordinal-th
-    uint32_t ordinal = 0;    // 1-based, except for Chunk (0-based chunk number)
+    uint8_t code = 0;      // opcode or buffer id, for the triggers that name one
+    bool every = false;    // hit every matching command, not only the ordinal-th
+    uint32_t ordinal = 0;  // 1-based, except for Chunk (0-based chunk number)
     FaultEffect effect = FaultEffect::Sense;
     SenseCode sense;
 };
@@ -60,19 +60,19 @@ struct DriveDescription {
     Medium medium = Medium::Empty;
 
     // Flash programming after the final chunk.
-    uint32_t flashMs = 2000;           // the drive is programming this long (on its clock)
-    uint32_t finalChunkDelayMs = 0;    // real time the final chunk takes to answer
-    uint32_t imageSize = 0;            // required image size; 0 accepts any size
-    bool checkIdentity = true;         // the image must carry this drive's identity block
+    uint32_t flashMs = 2000;         // the drive is programming this long (on its clock)
+    uint32_t finalChunkDelayMs = 0;  // real time the final chunk takes to answer
+    uint32_t imageSize = 0;          // required image size; 0 accepts any size
+    bool checkIdentity = true;       // the image must carry this drive's identity block
 
     // Vendor memory: byte 0 of the board record at 0xF8048.
     uint8_t boardVersion = 0;
 
     // Secondary image buffers; absent when `hasSecondary` is false.
     bool hasSecondary = false;
-    std::string secondaryVersion;         // 7 bytes
+    std::string secondaryVersion;  // 7 bytes
     bool hasCommitVersion = false;
-    std::string secondaryCommitVersion;   // 7 bytes, reported after a commit
+    std::string secondaryCommitVersion;  // 7 bytes, reported after a commit
     uint32_t secondaryCapacity = 0x10000;
     std::vector<uint32_t> readBackCorruption;  // differing bytes in read-back 1, 2, ...
 

@@ -52,8 +52,8 @@ struct DriveState {
     // Counters that faults select commands by.
     uint32_t commands = 0;
     std::array<uint32_t, 256> perOpcode{};
-    uint32_t chunks = 0;  // WRITE BUFFER mode 4 or 5 received
-    uint32_t finals = 0;  // WRITE BUFFER mode 5 received
+    uint32_t chunks = 0;                       // WRITE BUFFER mode 4 or 5 received
+    uint32_t finals = 0;                       // WRITE BUFFER mode 5 received
     std::array<uint32_t, 256> writeBuffers{};  // by buffer id
     std::array<uint32_t, 256> readBuffers{};   // by buffer id
     bool flashAccepted = false;

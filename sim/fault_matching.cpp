@@ -11,9 +11,7 @@ constexpr uint8_t kTestUnitReady = 0x00;
 constexpr uint8_t kWriteBuffer = 0x3B;
 constexpr uint8_t kReadBuffer = 0x3C;
 
-bool Hits(const Fault& fault, uint32_t count) {
-    return fault.every || fault.ordinal == count;
-}
+bool Hits(const Fault& fault, uint32_t count) { return fault.every || fault.ordinal == count; }
 
 }  // namespace
 
@@ -47,20 +45,15 @@ const Fault* CountAndMatchFault(DriveState& state, const Request& request) {
     for (const Fault& fault : state.description.faults) {
         bool hit = false;
         switch (fault.trigger) {
-        case FaultTrigger::Command:
-            hit = Hits(fault, state.commands);
-            break;
+        case FaultTrigger::Command: hit = Hits(fault, state.commands); break;
         case FaultTrigger::Opcode:
             hit = opcode == fault.code && Hits(fault, state.perOpcode[opcode]);
             break;
-        case FaultTrigger::Chunk:
-            hit = chunk && fault.ordinal == chunkNumber;
-            break;
-        case FaultTrigger::Final:
-            hit = final && Hits(fault, state.finals);
-            break;
+        case FaultTrigger::Chunk: hit = chunk && fault.ordinal == chunkNumber; break;
+        case FaultTrigger::Final: hit = final && Hits(fault, state.finals); break;
         case FaultTrigger::WriteBuffer:
-            hit = writeBuffer && bufferId == fault.code && Hits(fault, state.writeBuffers[bufferId]);
+            hit =
+                writeBuffer && bufferId == fault.code && Hits(fault, state.writeBuffers[bufferId]);
             break;
         case FaultTrigger::ReadBuffer:
             hit = readBuffer && bufferId == fault.code && Hits(fault, state.readBuffers[bufferId]);

@@ -51,9 +51,9 @@ Response ProgramImage(DriveState& state, uint32_t end) {
             return CheckCondition(state, sense::kFirmwareDataError);
         }
     }
-    state.pendingRevision =
-        identity != nullptr ? std::string(reinterpret_cast<const char*>(identity) + 24, 4)
-                            : state.revision;
+    state.pendingRevision = identity != nullptr
+                                ? std::string(reinterpret_cast<const char*>(identity) + 24, 4)
+                                : state.revision;
     state.flashedImage.assign(state.download.begin(), state.download.begin() + end);
     state.programming = true;
     state.programmedAt = state.Now() + std::chrono::milliseconds(drive.flashMs);

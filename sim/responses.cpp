@@ -30,18 +30,13 @@ uint32_t Field24(const uint8_t* bytes) {
     return (uint32_t{bytes[0]} << 16) | (uint32_t{bytes[1]} << 8) | bytes[2];
 }
 
-uint32_t Field32(const uint8_t* bytes) {
-    return (uint32_t{bytes[0]} << 24) | Field24(bytes + 1);
-}
+uint32_t Field32(const uint8_t* bytes) { return (uint32_t{bytes[0]} << 24) | Field24(bytes + 1); }
 
-uint16_t Field16(const uint8_t* bytes) {
-    return static_cast<uint16_t>((bytes[0] << 8) | bytes[1]);
-}
+uint16_t Field16(const uint8_t* bytes) { return static_cast<uint16_t>((bytes[0] << 8) | bytes[1]); }
 
 bool HasDataOut(const Request& request, uint32_t needed) {
-    return needed == 0 ||
-           (request.direction == Direction::Out && request.data != nullptr &&
-            request.length >= needed);
+    return needed == 0 || (request.direction == Direction::Out && request.data != nullptr &&
+                           request.length >= needed);
 }
 
 bool CanReturnData(const Request& request, uint32_t wanted) {

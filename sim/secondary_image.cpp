@@ -77,8 +77,7 @@ Response SecondaryWriteBuffer(DriveState& state, const Request& request) {
             state.secondaryVersion = state.description.secondaryCommitVersion;
         }
         return Good();
-    default:
-        return CheckCondition(state, sense::kInvalidField);
+    default: return CheckCondition(state, sense::kInvalidField);
     }
 }
 
@@ -107,8 +106,7 @@ Response SecondaryReadBuffer(DriveState& state, const Request& request) {
     if (!state.secondaryOpen) {
         return CheckCondition(state, sense::kSequenceError);
     }
-    if (offset + length > state.description.secondaryCapacity ||
-        !CanReturnData(request, length)) {
+    if (offset + length > state.description.secondaryCapacity || !CanReturnData(request, length)) {
         return CheckCondition(state, sense::kInvalidField);
     }
     const uint32_t sent = std::min(length, request.length);

@@ -3,8 +3,8 @@
 #include "sim/sim_drive.h"
 
 #include <algorithm>
-#include <utility>
 #include <thread>
+#include <utility>
 
 #include "sim/basic_commands.h"
 #include "sim/drive_state.h"
@@ -35,16 +35,12 @@ size_t BlockLength(uint8_t opcode) {
     case kRequestSense:
     case kInquiry:
     case kExternalInquiry:
-    case kStartStopUnit:
-        return 6;
+    case kStartStopUnit: return 6;
     case kWriteBuffer:
-    case kReadBuffer:
-        return 10;
+    case kReadBuffer: return 10;
     case kWriteVendorData:
-    case kReadBoardInfo:
-        return 12;
-    default:
-        return 0;
+    case kReadBoardInfo: return 12;
+    default: return 0;
     }
 }
 
@@ -70,15 +66,11 @@ Response Dispatch(DriveState& state, const Request& request) {
         return CheckCondition(state, sense::kProgramming);
     }
     switch (opcode) {
-    case kTestUnitReady:
-        return TestUnitReady(state);
-    case kRequestSense:
-        return RequestSense(state, request);
+    case kTestUnitReady: return TestUnitReady(state);
+    case kRequestSense: return RequestSense(state, request);
     case kInquiry:
-    case kExternalInquiry:
-        return Inquiry(state, request);
-    case kStartStopUnit:
-        return StartStopUnit(state, request);
+    case kExternalInquiry: return Inquiry(state, request);
+    case kStartStopUnit: return StartStopUnit(state, request);
     case kWriteBuffer: {
         const uint8_t mode = request.cdb[1];
         if (mode == 4 || mode == 5) {
@@ -89,28 +81,19 @@ Response Dispatch(DriveState& state, const Request& request) {
         }
         return CheckCondition(state, sense::kInvalidField);
     }
-    case kReadBuffer:
-        return SecondaryReadBuffer(state, request);
-    case kReadBoardInfo:
-        return ReadBoardInfo(state, request);
-    case kWriteVendorData:
-        return WriteVendorData(state, request);
-    default:
-        return CheckCondition(state, sense::kInvalidOpcode);
+    case kReadBuffer: return SecondaryReadBuffer(state, request);
+    case kReadBoardInfo: return ReadBoardInfo(state, request);
+    case kWriteVendorData: return WriteVendorData(state, request);
+    default: return CheckCondition(state, sense::kInvalidOpcode);
     }
 }
 
 Response Apply(DriveState& state, const Fault& fault) {
     switch (fault.effect) {
-    case FaultEffect::Sense:
-        return CheckCondition(state, fault.sense);
-    case FaultEffect::Busy:
-        return Busy();
-    case FaultEffect::TimeOut:
-        return Outcome(Response::Outcome::TimedOut);
-    case FaultEffect::Vanish:
-        state.vanished = true;
-        return Outcome(Response::Outcome::Vanished);
+    case FaultEffect::Sense: return CheckCondition(state, fault.sense);
+    case FaultEffect::Busy: return Busy();
+    case FaultEffect::TimeOut: return Outcome(Response::Outcome::TimedOut);
+    case FaultEffect::Vanish: state.vanished = true; return Outcome(Response::Outcome::Vanished);
     }
     return Outcome(Response::Outcome::TimedOut);
 }
@@ -122,8 +105,8 @@ Drive::Drive(const DriveDescription& description)
 
 Drive::~Drive() = default;
 
-Response Drive::Execute(const uint8_t* cdb, size_t cdbLength, Direction direction,
-                        uint8_t* data, uint32_t length) {
+Response Drive::Execute(const uint8_t* cdb, size_t cdbLength, Direction direction, uint8_t* data,
+                        uint32_t length) {
     Response response;
     uint32_t answerDelayMs = 0;
     std::shared_ptr<TimeSource> time;

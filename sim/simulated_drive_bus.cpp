@@ -87,8 +87,7 @@ bool SimulatedDriveBus::Send(platform::DriveHandle handle, platform::PassThrough
         sptd.ScsiStatus = 0;
         *systemError = platform::kErrorSemTimeout;
         return false;
-    case Response::Outcome::Vanished:
-        break;
+    case Response::Outcome::Vanished: break;
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);

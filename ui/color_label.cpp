@@ -84,8 +84,8 @@ void CColorLabel::PaintGroupBox(const Colors& colors) {
     if (text().isEmpty()) return;
     const int indent = metrics.averageCharWidth();
     const QRect caption(indent, 0, metrics.horizontalAdvance(text()) + 2, metrics.height());
-    painter.fillRect(caption, colors.brush != nullptr ? colors.background
-                                                      : palette().color(QPalette::Window));
+    painter.fillRect(
+        caption, colors.brush != nullptr ? colors.background : palette().color(QPalette::Window));
     painter.setFont(shownFont);
     painter.setPen(colors.text);
     painter.drawText(caption, Qt::AlignCenter, text());

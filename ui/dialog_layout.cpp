@@ -53,8 +53,8 @@ QWidget* MakeControl(QDialog& dialog, const ControlTemplate& control, const QRec
         auto* picture = new QLabel(&dialog);
         const QPixmap pixmap(text);
         // The picture fills the control's place, so that it grows with the dialog.
-        picture->setPixmap(pixmap.scaled(place.size(), Qt::KeepAspectRatio,
-                                         Qt::SmoothTransformation));
+        picture->setPixmap(
+            pixmap.scaled(place.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
         picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         picture->setGeometry(place);
         return picture;
@@ -83,8 +83,8 @@ QWidget* MakeControl(QDialog& dialog, const ControlTemplate& control, const QRec
 
 DialogBaseUnits BaseUnits(const QFont& font) {
     const QFontMetrics metrics(font);
-    const int advance =
-        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int advance = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return DialogBaseUnits{(advance / 26 + 1) / 2, metrics.height()};
 }
 
@@ -136,10 +136,11 @@ QString SegmentedProgressStyle(int heightPx) {
     // selection colour on the bar's window colour.
     const int inner = std::max(2, heightPx - 4);
     const int block = std::max(2, inner * 2 / 3);
-    return QStringLiteral("QProgressBar { border: 1px solid palette(mid); background: palette(base);"
-                          " padding: 1px; }"
-                          " QProgressBar::chunk { background: palette(highlight); width: %1px;"
-                          " margin-right: 2px; }")
+    return QStringLiteral(
+               "QProgressBar { border: 1px solid palette(mid); background: palette(base);"
+               " padding: 1px; }"
+               " QProgressBar::chunk { background: palette(highlight); width: %1px;"
+               " margin-right: 2px; }")
         .arg(block);
 }
 

@@ -16,11 +16,10 @@ const ControlTemplate kNoticeControls[] = {
     {kIdcInformationLine, K::StaticText, "Information", 10, 206, 160, 16,
      kWrap | kTransparent | kColorLabel},
     {kIdcNoticeGroup, K::GroupBox, "Notice", 8, 40, 232, 160, kTransparent | kColorLabel},
-    {kIdcNoticeText, K::StaticText, "Text", 12, 52, 224, 142,
-     kWrap | kTransparent | kColorLabel},
+    {kIdcNoticeText, K::StaticText, "Text", 12, 52, 224, 142, kWrap | kTransparent | kColorLabel},
     {kIdcLogo, K::Picture, ":/zvfirm/logo.png", 172, 206, 69, 18, kTransparent},
-    {kIdcCopyrightLine, K::StaticText, "Copyright (C) 2026 the zvfirm authors", 120, 226, 120,
-     8, kWrap | kAlignRight | kTransparent | kColorLabel},
+    {kIdcCopyrightLine, K::StaticText, "Copyright (C) 2026 the zvfirm authors", 120, 226, 120, 8,
+     kWrap | kAlignRight | kTransparent | kColorLabel},
     {kIdcBackgroundPanel, K::StaticText, "", 4, 4, 240, 230,
      kSunkenFrame | kDisabled | kColorLabel},
 };
@@ -35,8 +34,8 @@ const ControlTemplate kUpdateControls[] = {
      kVerticalCentre | kSunkenEdge | kColorLabel},
 };
 
-const DialogTemplate kNotice{kNoticeDialogId, "Welcome", 248, 258, 9, "Tahoma", false,
-                             kNoticeControls};
+const DialogTemplate kNotice{kNoticeDialogId, "Welcome",      248, 258, 9, "Tahoma",
+                             false,           kNoticeControls};
 const DialogTemplate kUpdate{kUpdateDialogId, "ZVFirm3", 262, 51, 8, "Arial", true,
                              kUpdateControls};
 

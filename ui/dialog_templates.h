@@ -9,9 +9,9 @@ namespace ui {
 
 enum class ControlKind {
     PushButton,
-    StaticText,   // a label (CColorLabel where the dialog binds one)
+    StaticText,  // a label (CColorLabel where the dialog binds one)
     GroupBox,
-    Picture,      // a static bitmap
+    Picture,  // a static bitmap
     DropDownList,
     ProgressBar,
 };
@@ -22,15 +22,15 @@ enum ControlStyle : uint32_t {
     kDefaultButton = 1u << 0,  // pressed by Enter
     kTabStop = 1u << 1,
     kAlignRight = 1u << 2,
-    kWrap = 1u << 3,           // text breaks at word boundaries
+    kWrap = 1u << 3,  // text breaks at word boundaries
     kVerticalCentre = 1u << 4,
-    kSunkenEdge = 1u << 5,     // thin sunken border (static edge)
-    kSunkenFrame = 1u << 6,    // sunken frame of a panel
+    kSunkenEdge = 1u << 5,   // thin sunken border (static edge)
+    kSunkenFrame = 1u << 6,  // sunken frame of a panel
     kDisabled = 1u << 7,
     kTransparent = 1u << 8,
-    kColorLabel = 1u << 9,     // bound as a CColorLabel
+    kColorLabel = 1u << 9,  // bound as a CColorLabel
     kVerticalScroll = 1u << 10,
-    kSegmented = 1u << 11,     // progress bar drawn in blocks
+    kSegmented = 1u << 11,  // progress bar drawn in blocks
     kBorder = 1u << 12,
 };
 

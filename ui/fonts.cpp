@@ -55,8 +55,8 @@ void InstallFontSubstitutions() {
     };
     for (const Substitution& s : substitutions) {
         const QString face = QString::fromUtf8(s.face);
-        QFont::insertSubstitutions(face, {QString::fromUtf8(s.replacements[0]),
-                                          QString::fromUtf8(s.replacements[1])});
+        QFont::insertSubstitutions(
+            face, {QString::fromUtf8(s.replacements[0]), QString::fromUtf8(s.replacements[1])});
     }
 }
 

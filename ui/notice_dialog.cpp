@@ -42,7 +42,8 @@ int CNoticeDlg::DoModal() {
 
 void CNoticeDlg::OnInitDialog() {
     const bool japanese = UseJapanese();
-    const std::string_view patterns = ui::FieldText(Config.InquiryPatterns, sizeof Config.InquiryPatterns);
+    const std::string_view patterns =
+        ui::FieldText(Config.InquiryPatterns, sizeof Config.InquiryPatterns);
     const ui::NoticeIdentity identity = ui::DeriveNoticeIdentity(patterns, japanese);
     const std::string version(ui::FieldText(Config.Version, 4));
 
@@ -68,7 +69,8 @@ void CNoticeDlg::OnInitDialog() {
     CColorLabel* information = Label(ui::kIdcInformationLine);
     if (Config.OsKind == 0 || Config.NoPassThrough != 0) {
         if (japanese) {
-            information->setText(QString::fromUtf8("本プログラムの実行にはWNASPI32.DLLが必要です。"));
+            information->setText(
+                QString::fromUtf8("本プログラムの実行にはWNASPI32.DLLが必要です。"));
             information->SetLabelFont(90, kJapaneseGothic);
         } else {
             information->setText(QStringLiteral("WNASPI32.DLL is necessary for this program."));

@@ -12,7 +12,9 @@ constexpr size_t kVendorLength = 8;
 constexpr size_t kProductLength = 16;
 constexpr size_t kModelRoom = 16;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 std::string_view TrimRight(std::string_view text) {
     while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
@@ -46,8 +48,9 @@ std::vector<std::string_view> Words(std::string_view text) {
 NoticeIdentity DeriveNoticeIdentity(std::string_view patterns, bool japanese) {
     NoticeIdentity identity;
     const std::string_view head = patterns.substr(0, std::min(patterns.size(), kVendorLength));
-    const std::string_view productPart =
-        patterns.size() > kVendorLength ? patterns.substr(kVendorLength, kProductLength) : std::string_view();
+    const std::string_view productPart = patterns.size() > kVendorLength
+                                             ? patterns.substr(kVendorLength, kProductLength)
+                                             : std::string_view();
 
     const std::string_view vendor = TrimRight(head);
     const std::vector<std::string_view> words = Words(CutAtSemicolon(TrimLeft(productPart)));
@@ -69,17 +72,13 @@ NoticeIdentity DeriveNoticeIdentity(std::string_view patterns, bool japanese) {
 
 std::string DriveClassWord(uint8_t cautionKind) {
     switch (cautionKind) {
-    case 1:
-        return "CD-R";
-    case 2:
-        return "CD-R/RW";
-    case 3:
-        return "CD-ROM";
+    case 1: return "CD-R";
+    case 2: return "CD-R/RW";
+    case 3: return "CD-ROM";
     case 4:
         // One character in either language; shown from UTF-8, the code page plays no part.
         return "DVD±R/RW";
-    default:
-        return "";
+    default: return "";
     }
 }
 
@@ -96,19 +95,27 @@ std::string AssembleNoticeText(const NoticeIdentity& id, const std::string& clas
                "ドライブ　ファームウェア更新プログラム\r\n\r\n本プログラムは" + vendor + " " +
                classWord + " " + id.model + " のファームウェアを更新します。" + "\r\n\r\n" +
                jvendor +
-               "は、本ソフトウェアを使用することによって得られる動作や結果の影響について、一切の責任及び業務から逃れるものとします。\r\n本ソフトウェアを使用することによって生じた利益の損失、重大なダメージ、金銭的損害など、いかなる損害に対し、たとえ" +
+               "は、本ソフトウェアを使用することによって得られる動作や結果の影響について、一切の責"
+               "任及び業務から逃れるものとします。\r\n本ソフトウェアを使用することによって生じた利"
+               "益の損失、重大なダメージ、金銭的損害など、いかなる損害に対し、たとえ" +
                jvendor +
-               "が、そのようなダメージの可能性について認知していたとしても、あるいは第三者から指摘されていたとしても、一切責任を負わないものとします。\r\n\r\n警告！\r\nアップグレードを行う前に、起動中の他のアプリケーションを全て終了し、" +
+               "が、そのようなダメージの可能性について認知していたとしても、あるいは第三者から指摘"
+               "されていたとしても、一切責任を負わないものとします。\r\n\r\n警告！\r\nアップグレー"
+               "ドを行う前に、起動中の他のアプリケーションを全て終了し、" +
                classWord + "ドライブからディスクを取り出して下さい。";
     }
     return vendor + " " + classWord +
            " Drive Firmware Update Program\r\n\r\nThis program can update the firmware for the " +
            vendor + " " + classWord + " Drive, Model " + id.model + "\r\n\r\n" + vendor +
-           " DOES NOT, AND CANNOT, WARRANT THE PERFORMANCE OF, OR THE RESULTS YOU MAY OBTAIN BY USING THIS SOFTWARE.\r\nAT NO TIME WILL " +
+           " DOES NOT, AND CANNOT, WARRANT THE PERFORMANCE OF, OR THE RESULTS YOU MAY OBTAIN BY "
+           "USING THIS SOFTWARE.\r\nAT NO TIME WILL " +
            vendor +
-           " BE LIABLE FOR ANY DAMAGES INCLUDING, BUT NOT LIMITED TO, LOST PROFITS OR CONSEQUENTIAL DAMAGES, EVEN IF " +
+           " BE LIABLE FOR ANY DAMAGES INCLUDING, BUT NOT LIMITED TO, LOST PROFITS OR "
+           "CONSEQUENTIAL DAMAGES, EVEN IF " +
            vendor +
-           " HAS BEEN ADVISED OF THE POSSIBILITY OF SUCH DAMAGES, OR FOR ANY CLAIM BY ANY OTHER PARTY.\r\n\r\nCAUTION!\r\nPlease close any other software application(s) that are running, and eject any disc that may be present in the " +
+           " HAS BEEN ADVISED OF THE POSSIBILITY OF SUCH DAMAGES, OR FOR ANY CLAIM BY ANY OTHER "
+           "PARTY.\r\n\r\nCAUTION!\r\nPlease close any other software application(s) that are "
+           "running, and eject any disc that may be present in the " +
            classWord + " drive you wish to update.";
 }
 

@@ -10,12 +10,9 @@ namespace {
 
 QMessageBox::Icon QtIcon(platform::MessageIcon icon) {
     switch (icon) {
-    case platform::MessageIcon::Stop:
-        return QMessageBox::Critical;
-    case platform::MessageIcon::Information:
-        return QMessageBox::Information;
-    case platform::MessageIcon::Question:
-        return QMessageBox::Question;
+    case platform::MessageIcon::Stop: return QMessageBox::Critical;
+    case platform::MessageIcon::Information: return QMessageBox::Information;
+    case platform::MessageIcon::Question: return QMessageBox::Question;
     }
     return QMessageBox::NoIcon;
 }

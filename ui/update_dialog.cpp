@@ -47,16 +47,19 @@ struct Texts {
 };
 
 const Texts kStatusTexts[] = {
-    {" Please Select Drive and Click UPDATE Button.", " ドライブを選択し、UPDATEボタンを押して下さい。"},
+    {" Please Select Drive and Click UPDATE Button.",
+     " ドライブを選択し、UPDATEボタンを押して下さい。"},
     {" Wait... (Transferring data)", " しばらくお待ち下さい...(ファームウェアデータ転送中)"},
-    {" Wait... (Running Firmware upgrade procedure)", " しばらくお待ち下さい...(ファームウェア更新中)"},
+    {" Wait... (Running Firmware upgrade procedure)",
+     " しばらくお待ち下さい...(ファームウェア更新中)"},
     {" Firmware update is completed.", " ファームウェア更新は完了しました。"},
 };
 
 const Texts kFailedBox{"Firmware update is failed.\n\n", "ファームウェア更新に失敗しました。\n\n"};
 const Texts kCompletedBox{"Firmware update is completed.", "ファームウェア更新に成功しました。"};
-const Texts kRestartQuestion{"Firmware update is completed.\n\nDo you want to restart your computer now?",
-                             "ファームウェア更新は成功しました。\n\n再起動しますか？"};
+const Texts kRestartQuestion{
+    "Firmware update is completed.\n\nDo you want to restart your computer now?",
+    "ファームウェア更新は成功しました。\n\n再起動しますか？"};
 // When no worker thread can be started the worker never writes its own text.
 const Texts kNoWorker{"The update could not be started: no thread for it.",
                       "更新を開始できませんでした（スレッドを作成できません）。"};
@@ -105,7 +108,8 @@ int CUpdateDlg::DoModal() {
 void CUpdateDlg::OnInitDialog() {
     setWindowIcon(icon_);
     if (UseJapanese()) status_->SetLabelFont(90, "ＭＳ Ｐゴシック");
-    setWindowTitle(ui::ShownText(ui::FieldText(Config.AppTitle, sizeof Config.AppTitle), UseJapanese()));
+    setWindowTitle(
+        ui::ShownText(ui::FieldText(Config.AppTitle, sizeof Config.AppTitle), UseJapanese()));
 
     // Filling the list is not a selection by the user.
     {
@@ -113,8 +117,8 @@ void CUpdateDlg::OnInitDialog() {
         driveList_->clear();
         for (int index = 0; index < DriveCount && index < kDriveTableSize; ++index) {
             const DriveEntry& entry = DriveTable[index];
-            driveList_->addItem(
-                ui::ShownText(ui::FieldText(entry.DisplayText, sizeof entry.DisplayText), UseJapanese()));
+            driveList_->addItem(ui::ShownText(
+                ui::FieldText(entry.DisplayText, sizeof entry.DisplayText), UseJapanese()));
         }
         driveList_->setCurrentIndex(0);
     }
@@ -200,8 +204,9 @@ int CUpdateDlg::RunUpdateWithProgress() {
                 Repaint();
                 SleepMs(kFullBarPauseMs);
                 SetStatus(kRunningText);
-                seconds = Config.TwiceUpdate == 1 ? static_cast<uint16_t>(2 * Config.WaitSeconds + 5)
-                                                  : Config.WaitSeconds;
+                seconds = Config.TwiceUpdate == 1
+                              ? static_cast<uint16_t>(2 * Config.WaitSeconds + 5)
+                              : Config.WaitSeconds;
                 SetRange(progress_, seconds * 10);
                 progress_->setValue(0);
                 for (int tick = 1;; ++tick) {
@@ -256,4 +261,6 @@ void CUpdateDlg::SetStatus(int text) {
     status_->setText(QString::fromUtf8(kStatusTexts[text].In(UseJapanese())));
 }
 
-void CUpdateDlg::AdvanceBar() { progress_->setValue(std::min(progress_->value() + 1, progress_->maximum())); }
+void CUpdateDlg::AdvanceBar() {
+    progress_->setValue(std::min(progress_->value() + 1, progress_->maximum()));
+}

@@ -33,9 +33,8 @@ struct Text {
     const char* japanese;
 };
 
-const Text kBoardReadFailed = {
-    "Drive version check failure.",
-    "ドライブのバージョンチェックに失敗しました。"};
+const Text kBoardReadFailed = {"Drive version check failure.",
+                               "ドライブのバージョンチェックに失敗しました。"};
 const Text kBoardTooNew = {
     "This firmware upgrade does not apply to your drive. Please \n"
     "visit Zorvant Web Site to check availability of latest firmware \n"

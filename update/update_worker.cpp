@@ -4,9 +4,9 @@
 #include "update/update_worker.h"
 
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <string>
-#include <exception>
 #include <thread>
 
 #include "config/program_values.h"

@@ -1,10 +1,10 @@
 #include "update/version_number.h"
 
+#include <locale.h>
 #include <charconv>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
-#include <locale.h>
 
 namespace {
 

@@ -1,10 +1,10 @@
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include "platform/linux/linux_events.h"
 

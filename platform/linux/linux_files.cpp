@@ -1,8 +1,8 @@
-#include <cerrno>
-#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <string>
 
 #include "platform/linux/linux_files.h"
 

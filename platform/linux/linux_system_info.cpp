@@ -1,6 +1,6 @@
+#include <unistd.h>
 #include <climits>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "platform/linux/linux_system_info.h"
 

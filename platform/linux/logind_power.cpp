@@ -95,8 +95,7 @@ bool LogindPower::CanReboot() {
         return false;
     }
     if (std::strcmp(answer, "yes") == 0 || std::strcmp(answer, "challenge") == 0) return true;
-    std::fprintf(stderr, "zvfirm: logind says this user may not reboot (CanReboot: %s)\n",
-                 answer);
+    std::fprintf(stderr, "zvfirm: logind says this user may not reboot (CanReboot: %s)\n", answer);
     return false;
 }
 
@@ -107,8 +106,8 @@ bool LogindPower::Reboot() {
         return false;
     }
     sd_bus_message* request = nullptr;
-    int result = sd_bus_message_new_method_call(bus.Get(), &request, kLogind, kLogindPath,
-                                                kManager, "Reboot");
+    int result = sd_bus_message_new_method_call(bus.Get(), &request, kLogind, kLogindPath, kManager,
+                                                "Reboot");
     if (result >= 0) result = sd_bus_message_append(request, "b", 1);  // interactive
     if (result >= 0) result = sd_bus_message_set_allow_interactive_authorization(request, 1);
     CallError error;
@@ -131,9 +130,9 @@ std::unique_ptr<PowerHold> LogindPower::HoldSleepAndShutdown(const std::string& 
     }
     CallError error;
     Reply reply;
-    int result = sd_bus_call_method(bus.Get(), kLogind, kLogindPath, kManager, "Inhibit",
-                                    &error.error, &reply.message, "ssss", kInhibitWhat,
-                                    kInhibitWho, why.c_str(), "block");
+    int result =
+        sd_bus_call_method(bus.Get(), kLogind, kLogindPath, kManager, "Inhibit", &error.error,
+                           &reply.message, "ssss", kInhibitWhat, kInhibitWho, why.c_str(), "block");
     int fd = -1;
     if (result >= 0) result = sd_bus_message_read(reply.message, "h", &fd);
     if (result < 0) {

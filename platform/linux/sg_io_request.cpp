@@ -27,6 +27,7 @@
 #include "platform/linux/sg_io_request.h"
 #include "platform/linux/sg_status.h"
 
+#include <fcntl.h>
 #include <linux/major.h>
 #include <poll.h>
 #include <pthread.h>
@@ -34,7 +35,6 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -148,8 +148,7 @@ SgNode SgNodeOf(int descriptor) {
         return SgNode::Other;
     // write() needs a descriptor opened for writing.
     const int flags = fcntl(descriptor, F_GETFL);
-    return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY ? SgNode::GenericWritable
-                                                         : SgNode::Other;
+    return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY ? SgNode::GenericWritable : SgNode::Other;
 }
 
 SgOutcome SendSgIoTo(int descriptor, SgNode node, const SgCommand& command) {
@@ -169,8 +168,8 @@ SgCommand CommandOfBlock(PassThroughBlock& block) {
     std::memset(block.SenseBuffer, 0, sizeof block.SenseBuffer);
     SgCommand command;
     command.cdb = sptd.Cdb;
-    command.cdbLength = sptd.CdbLength < sizeof sptd.Cdb ? sptd.CdbLength
-                                                         : static_cast<uint8_t>(sizeof sptd.Cdb);
+    command.cdbLength =
+        sptd.CdbLength < sizeof sptd.Cdb ? sptd.CdbLength : static_cast<uint8_t>(sizeof sptd.Cdb);
     command.direction = sptd.DataIn == kDataIn    ? SG_DXFER_FROM_DEV
                         : sptd.DataIn == kDataOut ? SG_DXFER_TO_DEV
                                                   : SG_DXFER_NONE;

@@ -17,7 +17,7 @@ struct SgCommand {
     uint8_t cdbLength = 0;
     int direction = SG_DXFER_NONE;  // SG_DXFER_NONE, SG_DXFER_FROM_DEV or SG_DXFER_TO_DEV
     void* data = nullptr;
-    uint32_t length = 0;            // no data moves when 0, whatever the direction
+    uint32_t length = 0;  // no data moves when 0, whatever the direction
     uint8_t* sense = nullptr;
     uint8_t senseRoom = 0;
     uint32_t timeoutSeconds = 0;

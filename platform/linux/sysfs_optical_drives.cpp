@@ -71,8 +71,7 @@ std::vector<OpticalDrive> FindOpticalDrives(const std::string& sysfsRoot,
     return drives;
 }
 
-bool ReadDmaAlignment(const std::string& sysfsRoot, const std::string& blockName,
-                      uint32_t* mask) {
+bool ReadDmaAlignment(const std::string& sysfsRoot, const std::string& blockName, uint32_t* mask) {
     std::ifstream file(fs::path(sysfsRoot) / "class" / "block" / blockName / "queue" /
                        "dma_alignment");
     std::string text;

@@ -18,7 +18,6 @@ std::vector<OpticalDrive> FindOpticalDrives(const std::string& sysfsRoot,
                                             const std::string& deviceDir);
 
 // The DMA alignment mask of the drive's block queue; false when it cannot be read.
-bool ReadDmaAlignment(const std::string& sysfsRoot, const std::string& blockName,
-                      uint32_t* mask);
+bool ReadDmaAlignment(const std::string& sysfsRoot, const std::string& blockName, uint32_t* mask);
 
 }  // namespace platform::linux_os

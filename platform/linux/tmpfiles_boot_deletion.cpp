@@ -69,8 +69,10 @@ bool WriteEntry(const std::string& folder, const std::string& path) {
     const std::string entry =
         folder + "/zvfirm-restart-" + path.substr(path.find_last_of('/') + 1) + ".conf";
     if (!SafeForTmpfiles(entry)) return false;
-    return WriteWhole(entry, "# zvfirm's temporary restart copy, and this entry with it.\n"
-                             "r " + path + "\nr " + entry + "\n");
+    return WriteWhole(entry,
+                      "# zvfirm's temporary restart copy, and this entry with it.\n"
+                      "r " +
+                          path + "\nr " + entry + "\n");
 }
 
 std::string UserTmpfilesFolder() {
@@ -91,8 +93,10 @@ bool TmpfilesBootDeletion::FolderInMemory(const std::string& folder) {
 
 bool TmpfilesBootDeletion::DeleteAtNextBoot(const std::string& path) {
     if (!SafeForTmpfiles(path)) {
-        std::fprintf(stderr, "zvfirm: %s cannot be named in a tmpfiles.d entry; "
-                             "it stays after the next boot\n", path.c_str());
+        std::fprintf(stderr,
+                     "zvfirm: %s cannot be named in a tmpfiles.d entry; "
+                     "it stays after the next boot\n",
+                     path.c_str());
         return false;
     }
     const std::string folder = path.substr(0, path.find_last_of('/'));
@@ -103,8 +107,9 @@ bool TmpfilesBootDeletion::DeleteAtNextBoot(const std::string& path) {
     if (places_.userManager && !places_.userFolder.empty() && MakeFolders(places_.userFolder) &&
         WriteEntry(places_.userFolder, path))
         return true;
-    std::fprintf(stderr, "zvfirm: no tmpfiles.d entry could be written for %s; "
-                         "it stays after the next boot unless its folder is emptied then\n",
+    std::fprintf(stderr,
+                 "zvfirm: no tmpfiles.d entry could be written for %s; "
+                 "it stays after the next boot unless its folder is emptied then\n",
                  path.c_str());
     return false;
 }

@@ -1,9 +1,9 @@
 #include "platform/substitute/fake_events.h"
 
-#include <atomic>
-#include <cerrno>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <atomic>
+#include <cerrno>
 
 #include "platform/substitute/fake_clock.h"
 

@@ -11,7 +11,9 @@ namespace {
 class MemoryReader {
 public:
     MemoryReader(MemoryFiles::Entry entry, size_t maxReadSize, std::shared_ptr<int> openHandles)
-        : entry_(std::move(entry)), maxReadSize_(maxReadSize), openHandles_(std::move(openHandles)) {
+        : entry_(std::move(entry)),
+          maxReadSize_(maxReadSize),
+          openHandles_(std::move(openHandles)) {
         ++*openHandles_;
     }
     ~MemoryReader() { --*openHandles_; }

@@ -2,8 +2,8 @@
 
 namespace platform::substitute {
 
-int RecordingMessageBoxes::Show(const std::string& text, const std::string& title,
-                                MessageIcon icon, MessageButtons buttons) {
+int RecordingMessageBoxes::Show(const std::string& text, const std::string& title, MessageIcon icon,
+                                MessageButtons buttons) {
     std::lock_guard<std::mutex> lock(mutex_);
     int answer = buttons == MessageButtons::YesNo ? kIdYes : kIdOk;
     if (!answers_.empty()) {

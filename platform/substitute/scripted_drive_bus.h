@@ -40,17 +40,30 @@ public:
     //   Answer().Data(inquiryBytes)                       GOOD, data delivered
     //   Answer().Fails(1117)                              request failed, no sense data
     struct Answer {
-        bool carriedOut = true;          // false: Send fails with systemError
+        bool carriedOut = true;  // false: Send fails with systemError
         uint32_t systemError = 0;
-        uint8_t scsiStatus = 0;          // written to ScsiStatus
-        std::vector<uint8_t> sense;      // written to the start of SenseBuffer (at most 32)
-        std::vector<uint8_t> dataIn;     // for DataIn 1: copied to DataBuffer, at most
-                                         // DataTransferLength bytes
+        uint8_t scsiStatus = 0;       // written to ScsiStatus
+        std::vector<uint8_t> sense;   // written to the start of SenseBuffer (at most 32)
+        std::vector<uint8_t> dataIn;  // for DataIn 1: copied to DataBuffer, at most
+                                      // DataTransferLength bytes
 
-        Answer& Status(uint8_t status) { scsiStatus = status; return *this; }
-        Answer& Sense(std::vector<uint8_t> bytes) { sense = std::move(bytes); return *this; }
-        Answer& Data(std::vector<uint8_t> bytes) { dataIn = std::move(bytes); return *this; }
-        Answer& Fails(uint32_t error) { carriedOut = false; systemError = error; return *this; }
+        Answer& Status(uint8_t status) {
+            scsiStatus = status;
+            return *this;
+        }
+        Answer& Sense(std::vector<uint8_t> bytes) {
+            sense = std::move(bytes);
+            return *this;
+        }
+        Answer& Data(std::vector<uint8_t> bytes) {
+            dataIn = std::move(bytes);
+            return *this;
+        }
+        Answer& Fails(uint32_t error) {
+            carriedOut = false;
+            systemError = error;
+            return *this;
+        }
     };
 
     struct OpenCall {
@@ -63,10 +76,10 @@ public:
     struct SentRequest {
         char letter;
         DriveHandle handle;
-        ScsiPassThroughDirect sptd;   // the whole record as sent (DataBuffer, TimeOutValue...)
-        std::vector<uint8_t> cdb;     // the first CdbLength bytes of Cdb
-        std::vector<uint8_t> dataOut; // for DataIn 0: copy of the DataTransferLength bytes
-                                      // at DataBuffer
+        ScsiPassThroughDirect sptd;    // the whole record as sent (DataBuffer, TimeOutValue...)
+        std::vector<uint8_t> cdb;      // the first CdbLength bytes of Cdb
+        std::vector<uint8_t> dataOut;  // for DataIn 0: copy of the DataTransferLength bytes
+                                       // at DataBuffer
         uint8_t senseBufferOnEntry[32];
         uint32_t filler;
     };

@@ -26,6 +26,7 @@ CommandLine Parse(const std::vector<const char*>& arguments) {
 }
 
 TEST(CommandLine, ReadsModesFoldersAndDrives) {
+    // clang-format off
     const ParseCase cases[] = {
         {{}, CommandMode::Dialogs, "", -1, false, ""},
         {{"pkg"}, CommandMode::Dialogs, "pkg", -1, false, ""},
@@ -54,6 +55,7 @@ TEST(CommandLine, ReadsModesFoldersAndDrives) {
         {{"--lsit"}, CommandMode::Dialogs, "", -1, false, "unknown option --lsit"},
         {{""}, CommandMode::Dialogs, "", -1, false, "empty"},
     };
+    // clang-format on
     for (const ParseCase& c : cases) {
         std::string trace;
         for (const char* argument : c.arguments) trace += std::string(argument) + " ";

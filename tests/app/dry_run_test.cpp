@@ -20,10 +20,10 @@
 #include "app/terminal_program.h"
 #include "config/image_buffers.h"
 #include "platform/linux/linux_platform.h"
-#include "sim/simulated_drive_bus.h"
 #include "platform/platform.h"
 #include "sim/description.h"
 #include "sim/sim_drive.h"
+#include "sim/simulated_drive_bus.h"
 
 namespace fs = std::filesystem;
 
@@ -104,15 +104,18 @@ TEST_P(DryRun, PlansExactlyWhatTheUpdateSendsAndSendsNoneOfIt) {
         std::ofstream ini(folder_ / "zorvfirm.ini", std::ios::binary);
         ini << "[UPGRADEINFORMATION]\r\nINQUIRY=ZORVANT DVDR   ZV-314K  ;\r\nVERSION=1.02\r\n"
                "FIRMWAREFILENAME=FW.BIN\r\nFIRMWAREFILESIZE=65536\r\nBUFFERSIZE=16384\r\n"
-            << c.extra << "[OPTION]\r\nUPDATE WAIT TIME=0\r\n" << c.options;
+            << c.extra << "[OPTION]\r\nUPDATE WAIT TIME=0\r\n"
+            << c.options;
         std::ofstream(folder_ / "FW.BIN", std::ios::binary) << std::string(65536, '\x5A');
         std::ofstream(folder_ / "EPS.BIN", std::ios::binary) << std::string(0x3400 + 512, '\x3C');
     }
     std::vector<sim::DriveDescription> descriptions;
     std::string error;
-    ASSERT_TRUE(sim::ParseDescription("[drive]\nvendor = ZORVANT\nproduct = \"DVDR   ZV-314K\"\n"
-                                      "flash_ms = 0\ncheck_identity = no\n" + c.drive,
-                                      "test.sim", descriptions, error))
+    ASSERT_TRUE(
+        sim::ParseDescription("[drive]\nvendor = ZORVANT\nproduct = \"DVDR   ZV-314K\"\n"
+                              "flash_ms = 0\ncheck_identity = no\n" +
+                                  c.drive,
+                              "test.sim", descriptions, error))
         << error;
     auto drive = std::make_shared<sim::Drive>(descriptions[0]);
     sim::SimulatedDriveBus bus({drive});
@@ -134,7 +137,8 @@ TEST_P(DryRun, PlansExactlyWhatTheUpdateSendsAndSendsNoneOfIt) {
     EXPECT_EQ(status, 0) << plan;
     const std::vector<sim::LoggedCommand> afterDryRun = drive->Log();
     for (const sim::LoggedCommand& command : afterDryRun)
-        EXPECT_FALSE(ChangesTheDrive(command.cdb)) << "sent during the dry run: opcode " << int(command.cdb[0]);
+        EXPECT_FALSE(ChangesTheDrive(command.cdb))
+            << "sent during the dry run: opcode " << int(command.cdb[0]);
     EXPECT_EQ(drive->FlashCount(), 0u);
 
     line.Mode = CommandMode::Update;
@@ -151,7 +155,8 @@ TEST_P(DryRun, PlansExactlyWhatTheUpdateSendsAndSendsNoneOfIt) {
     const size_t discovery = afterDryRun.size() - readsSent;
     const std::vector<sim::LoggedCommand> all = drive->Log();
     std::vector<Cdb> updateCommands;
-    for (size_t i = afterDryRun.size() + discovery; i < all.size(); ++i) updateCommands.push_back(all[i].cdb);
+    for (size_t i = afterDryRun.size() + discovery; i < all.size(); ++i)
+        updateCommands.push_back(all[i].cdb);
     EXPECT_EQ(planned, updateCommands) << plan;
     EXPECT_FALSE(planned.empty());
 }
@@ -160,11 +165,13 @@ INSTANTIATE_TEST_SUITE_P(
     Packages, DryRun,
     ::testing::Values(
         PlanCase{"DiscLoadedTrayOpened", "revision = 1.00\nmedium = loaded\n", "", ""},
-        PlanCase{"EmptyTrayBoardCheckAndExtraCommands", "revision = 1.00\nmedium = empty\nboard_version = 2\n",
+        PlanCase{"EmptyTrayBoardCheckAndExtraCommands",
+                 "revision = 1.00\nmedium = empty\nboard_version = 2\n",
                  "USE PCB VERSION CHECK=3\r\nUSE UPDATE AFTER CMD=YES\r\n", ""},
-        PlanCase{"SecondaryImage", "revision = 1.00\neps_version = 1.00A00\neps_commit_version = 1.10A00\n", "",
-                 "EPS FIRMWAREFILENAME=EPS.BIN\r\nEPS FIRMWAREFILESIZE=" + std::to_string(0x3400 + 512) +
-                     "\r\nEPS VERSION=1.10A00\r\n"},
+        PlanCase{"SecondaryImage",
+                 "revision = 1.00\neps_version = 1.00A00\neps_commit_version = 1.10A00\n", "",
+                 "EPS FIRMWAREFILENAME=EPS.BIN\r\nEPS FIRMWAREFILESIZE=" +
+                     std::to_string(0x3400 + 512) + "\r\nEPS VERSION=1.10A00\r\n"},
         PlanCase{"FixUpOfTheOneModel", "revision = 1.01\n", "", ""}),
     [](const auto& param) { return std::string(param.param.name); });
 

@@ -12,11 +12,11 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <utility>
 #include <set>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -98,6 +98,7 @@ struct Planted {
 
 void WriteFile(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
 
+// clang-format off
 const Planted kPlanted[] = {
     {"EmptyFolder", [](const fs::path&, const fs::path&) {}, "REB_0000.EXE", 022},
     {"ExistingCopy",
@@ -127,6 +128,7 @@ const Planted kPlanted[] = {
     {"UmaskTakesEverything", [](const fs::path&, const fs::path&) {}, "REB_0000.EXE", 0777},
     {"UmaskTakesNothing", [](const fs::path&, const fs::path&) {}, "REB_0000.EXE", 0},
 };
+// clang-format on
 
 class RestartCopyName : public RestartCopy, public ::testing::WithParamInterface<Planted> {};
 
@@ -192,6 +194,7 @@ struct Unmakeable {
     const char* text;
 };
 
+// clang-format off
 const Unmakeable kUnmakeable[] = {
     {"NoSource",
      [](platform::substitute::FakeSystemInfo& system, const fs::path& temp) {
@@ -212,6 +215,7 @@ const Unmakeable kUnmakeable[] = {
      [](platform::substitute::FakeSystemInfo& system, const fs::path&) { system.Temp = ""; },
      1033, "Can't reboot."},
 };
+// clang-format on
 
 class RestartCopyUnmakeable : public RestartCopy,
                               public ::testing::WithParamInterface<Unmakeable> {};

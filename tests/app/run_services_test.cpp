@@ -98,8 +98,8 @@ TEST_F(RunServicesTest, AnUnreadableDescriptionAttachesNoDriveAtAll) {
         const char* what;
         std::string description;  // written to the file; empty: the file is missing
     };
-    for (const Case& c : {Case{"malformed", "[drive]\nno equals sign here\n"},
-                          Case{"missing", ""}}) {
+    for (const Case& c :
+         {Case{"malformed", "[drive]\nno equals sign here\n"}, Case{"missing", ""}}) {
         RunSettings settings;
         settings.simulatedDrives = (folder_.Path() / c.what).string();
         if (!c.description.empty()) folder_.Write(c.what, c.description);
@@ -122,9 +122,9 @@ TEST_F(RunServicesTest, AMessageLogTakesTheBoxesInsteadOfShowingThem) {
     const RunServices services(settings, shown_, errors_);
     platform::MessageBoxes& boxes = *platform::Platform().Messages;
 
-    EXPECT_EQ(boxes.Show("No drive.", "Error - Upgrade Program", MessageIcon::Stop,
-                         MessageButtons::Ok),
-              platform::kIdOk);
+    EXPECT_EQ(
+        boxes.Show("No drive.", "Error - Upgrade Program", MessageIcon::Stop, MessageButtons::Ok),
+        platform::kIdOk);
     EXPECT_EQ(boxes.Show("Restart now?\nSecond line", "Information - Upgrade Program",
                          MessageIcon::Question, MessageButtons::YesNo),
               platform::kIdYes);

@@ -196,21 +196,37 @@ TEST_P(EarlyEnd, ShowsOneMessageAndKeepsWhatItHolds) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Stages, EarlyEnd,
-    ::testing::Values(
-        EarlyEndCase{"AspiLoadFailed", true, 0, 2, 1, kUpToAspiOpen,
-                     "WNASPI32.DLL load failed.", "WNASPI32.DLLのロードに失敗しました。"},
-        EarlyEndCase{"AspiNotFound", true, 1, 0, 1,
-                     {"LoadConfiguration", "AspiOpen", "AspiAdapterCount"},
-                     "ASPI32 not found.", "ASPI32が見つかりません。"},
-        EarlyEndCase{"NoDriveOnAspi", true, 1, 2, 0,
-                     {"LoadConfiguration", "AspiOpen", "AspiAdapterCount", "DiscoverDrives"},
-                     "No drive found.", "ドライブが見つかりません。"},
-        EarlyEndCase{"NoDriveOnPassThrough", false, 1, 2, 0,
-                     {"LoadConfiguration", "DiscoverDrives"}, "No drive found.",
-                     "ドライブが見つかりません。"}),
-    [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Stages, EarlyEnd,
+                         ::testing::Values(EarlyEndCase{"AspiLoadFailed", true, 0, 2, 1,
+                                                        kUpToAspiOpen, "WNASPI32.DLL load failed.",
+                                                        "WNASPI32.DLLのロードに失敗しました。"},
+                                           EarlyEndCase{"AspiNotFound",
+                                                        true,
+                                                        1,
+                                                        0,
+                                                        1,
+                                                        {"LoadConfiguration", "AspiOpen",
+                                                         "AspiAdapterCount"},
+                                                        "ASPI32 not found.",
+                                                        "ASPI32が見つかりません。"},
+                                           EarlyEndCase{"NoDriveOnAspi",
+                                                        true,
+                                                        1,
+                                                        2,
+                                                        0,
+                                                        {"LoadConfiguration", "AspiOpen",
+                                                         "AspiAdapterCount", "DiscoverDrives"},
+                                                        "No drive found.",
+                                                        "ドライブが見つかりません。"},
+                                           EarlyEndCase{"NoDriveOnPassThrough",
+                                                        false,
+                                                        1,
+                                                        2,
+                                                        0,
+                                                        {"LoadConfiguration", "DiscoverDrives"},
+                                                        "No drive found.",
+                                                        "ドライブが見つかりません。"}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 // ---- Transport choice ---------------------------------------------------------------------
 
@@ -236,33 +252,32 @@ TEST_P(TransportChoice, FollowsTheOsFamilyAndTheOption) {
 
     EXPECT_EQ(stages.configAtLoad.OsKind, c.osKind);
     EXPECT_EQ(UsePassThrough, c.usePassThrough);
-    const Calls aspiPath{"LoadConfiguration", "AspiOpen", "AspiAdapterCount", "DiscoverDrives",
-                         "RunMainDialog", "AspiClose"};
+    const Calls aspiPath{"LoadConfiguration", "AspiOpen",      "AspiAdapterCount",
+                         "DiscoverDrives",    "RunMainDialog", "AspiClose"};
     const Calls passThroughPath{"LoadConfiguration", "DiscoverDrives", "RunMainDialog"};
     EXPECT_EQ(stages.calls, c.usePassThrough ? passThroughPath : aspiPath);
     EXPECT_TRUE(messages.Boxes().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Families, TransportChoice,
-    ::testing::Values(
-        // The 9x family always uses ASPI, whatever the option says.
-        TransportCase{platform::kPlatformWin32Windows, 4, 0, 0, 0},
-        TransportCase{platform::kPlatformWin32Windows, 4, 1, 0, 0},
-        TransportCase{0, 10, 0, 0, 0},
-        TransportCase{platform::kPlatformWin32Nt, 3, 0, 1, 1},
-        TransportCase{platform::kPlatformWin32Nt, 4, 0, 1, 1},
-        TransportCase{platform::kPlatformWin32Nt, 4, 1, 1, 0},
-        TransportCase{platform::kPlatformWin32Nt, 5, 0, 2, 1},
-        TransportCase{platform::kPlatformWin32Nt, 10, 0, 2, 1},
-        TransportCase{platform::kPlatformWin32Nt, 10, 1, 2, 0},
-        // Only exactly 1 turns the pass-through interface off.
-        TransportCase{platform::kPlatformWin32Nt, 10, 2, 2, 1}),
-    [](const auto& param) {
-        return "Platform" + std::to_string(param.param.platformId) + "Major" +
-               std::to_string(param.param.major) + "NoPassThrough" +
-               std::to_string(param.param.noPassThrough);
-    });
+INSTANTIATE_TEST_SUITE_P(Families, TransportChoice,
+                         ::testing::Values(
+                             // The 9x family always uses ASPI, whatever the option says.
+                             TransportCase{platform::kPlatformWin32Windows, 4, 0, 0, 0},
+                             TransportCase{platform::kPlatformWin32Windows, 4, 1, 0, 0},
+                             TransportCase{0, 10, 0, 0, 0},
+                             TransportCase{platform::kPlatformWin32Nt, 3, 0, 1, 1},
+                             TransportCase{platform::kPlatformWin32Nt, 4, 0, 1, 1},
+                             TransportCase{platform::kPlatformWin32Nt, 4, 1, 1, 0},
+                             TransportCase{platform::kPlatformWin32Nt, 5, 0, 2, 1},
+                             TransportCase{platform::kPlatformWin32Nt, 10, 0, 2, 1},
+                             TransportCase{platform::kPlatformWin32Nt, 10, 1, 2, 0},
+                             // Only exactly 1 turns the pass-through interface off.
+                             TransportCase{platform::kPlatformWin32Nt, 10, 2, 2, 1}),
+                         [](const auto& param) {
+                             return "Platform" + std::to_string(param.param.platformId) + "Major" +
+                                    std::to_string(param.param.major) + "NoPassThrough" +
+                                    std::to_string(param.param.noPassThrough);
+                         });
 
 // ---- Notice dialog ------------------------------------------------------------------------
 
@@ -280,8 +295,8 @@ TEST_F(StartupTest, NoticeDialogIsShownOnlyWhenTheConfigurationNamesADriveClass)
         RunStartup();
         Calls expected{"LoadConfiguration"};
         if (caution != 0) expected.push_back("RunNoticeDialog");
-        for (const char* call : {"AspiOpen", "AspiAdapterCount", "DiscoverDrives", "RunMainDialog",
-                                 "AspiClose"})
+        for (const char* call :
+             {"AspiOpen", "AspiAdapterCount", "DiscoverDrives", "RunMainDialog", "AspiClose"})
             expected.push_back(call);
         EXPECT_EQ(stages.calls, expected);
     }
@@ -342,7 +357,8 @@ TEST_P(CleanUp, ReleasesAndRestartsOnlyWhenAsked) {
 INSTANTIATE_TEST_SUITE_P(
     Results, CleanUp,
     ::testing::Values(
-        CleanUpCase{"AspiOkNoDeleteFile", true, platform::kIdOk, 1, {"AspiClose", "RestartComputer"}},
+        CleanUpCase{
+            "AspiOkNoDeleteFile", true, platform::kIdOk, 1, {"AspiClose", "RestartComputer"}},
         CleanUpCase{"PassThroughOkNoDeleteFile", false, platform::kIdOk, 1, {"RestartComputer"}},
         // With the temporary copy in use, the copy reboots; this process only ends.
         CleanUpCase{"AspiOkWithCopy", true, platform::kIdOk, 0, {"AspiClose"}},

@@ -25,6 +25,7 @@ struct AnswerCase {
 };
 
 TEST(TerminalMessageBoxes, QuestionsAreAnsweredFromTheInputOrByYes) {
+    // clang-format off
     const AnswerCase cases[] = {
         {"y", "y\n", false, platform::kIdYes, "\n"},
         {"YES with blanks", "  YES \n", false, platform::kIdYes, "\n"},
@@ -34,26 +35,31 @@ TEST(TerminalMessageBoxes, QuestionsAreAnsweredFromTheInputOrByYes) {
         {"no input", nullptr, false, platform::kIdNo, "n (no input)\n\n"},
         {"--yes reads nothing", "n\n", true, platform::kIdYes, "y (--yes)\n\n"},
     };
+    // clang-format on
     for (const AnswerCase& c : cases) {
         SCOPED_TRACE(c.name);
         char* written = nullptr;
         size_t size = 0;
         std::FILE* output = open_memstream(&written, &size);
         std::string typed = c.typed != nullptr ? c.typed : "";
-        std::FILE* input = c.typed != nullptr ? fmemopen(typed.data(), typed.size() + 1, "r") : nullptr;
+        std::FILE* input =
+            c.typed != nullptr ? fmemopen(typed.data(), typed.size() + 1, "r") : nullptr;
         if (input != nullptr && typed.empty()) {
             std::fclose(input);
             input = std::tmpfile();
         }
         TerminalMessageBoxes boxes(output, input, c.yes, false);
-        EXPECT_EQ(boxes.Show("Later version.\r\n\r\nDo you continue it ?", "Information - Upgrade Program",
-                             platform::MessageIcon::Information, platform::MessageButtons::YesNo),
+        EXPECT_EQ(boxes.Show("Later version.\r\n\r\nDo you continue it ?",
+                             "Information - Upgrade Program", platform::MessageIcon::Information,
+                             platform::MessageButtons::YesNo),
                   c.answer);
         std::fclose(output);
         if (input != nullptr) std::fclose(input);
-        EXPECT_EQ(std::string(written, size),
-                  std::string("Information - Upgrade Program\nLater version.\n\nDo you continue it ?\n[y/n] ") +
-                      c.shown);
+        EXPECT_EQ(
+            std::string(written, size),
+            std::string(
+                "Information - Upgrade Program\nLater version.\n\nDo you continue it ?\n[y/n] ") +
+                c.shown);
         std::free(written);
     }
 }
@@ -67,7 +73,8 @@ TEST(TerminalMessageBoxes, AnOkBoxIsPrintedAndAnsweredOk) {
                          platform::MessageIcon::Stop, platform::MessageButtons::Ok),
               platform::kIdOk);
     std::fclose(output);
-    EXPECT_EQ(std::string(written, size), "Error - Upgrade Program\nドライブが見つかりません。\n\n");
+    EXPECT_EQ(std::string(written, size),
+              "Error - Upgrade Program\nドライブが見つかりません。\n\n");
     std::free(written);
 }
 
@@ -106,6 +113,7 @@ TEST(DisplayCheck, NeedsAReachableServerUnlessQtIsToldOtherwise) {
         std::map<std::string, std::string> environment;
         bool available;
     };
+    // clang-format off
     const Case cases[] = {
         {"nothing set", {}, false},
         {"empty DISPLAY", {{"DISPLAY", ""}}, false},
@@ -122,6 +130,7 @@ TEST(DisplayCheck, NeedsAReachableServerUnlessQtIsToldOtherwise) {
         {"wayland chosen, socket there", {{"QT_QPA_PLATFORM", "wayland"}, {"WAYLAND_DISPLAY", wayland.Path()}},
          true},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const auto lookup = [&c](const char* name) -> const char* {

@@ -61,6 +61,7 @@ struct ListCase {
     std::string after;
 };
 
+// clang-format off
 const ListCase kLists[] = {
     {"Missing", std::nullopt, "[RENAME]\r\n" + kEntry},
     {"Empty", "", "[RENAME]\r\n" + kEntry},
@@ -86,6 +87,7 @@ const ListCase kLists[] = {
     {"HeaderAfterAFullPieceLine", std::string(253, 'x') + "\r\n[RENAME]\r\n",
      std::string(253, 'x') + "\r\n[RENAME]\r\n" + kEntry},
 };
+// clang-format on
 
 class WininitList : public DeleteOnReboot, public ::testing::WithParamInterface<ListCase> {};
 

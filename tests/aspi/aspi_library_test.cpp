@@ -56,7 +56,8 @@ protected:
         setenv("ZVFIRM_SIMULATE", (folder_->Path() / "drives.txt").c_str(), 1);
         library_ = dlopen(ZVASPI_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
         if (library_ == nullptr) return;
-        support_ = reinterpret_cast<GetASPI32SupportInfoFn>(dlsym(library_, "GetASPI32SupportInfo"));
+        support_ =
+            reinterpret_cast<GetASPI32SupportInfoFn>(dlsym(library_, "GetASPI32SupportInfo"));
         send_ = reinterpret_cast<SendASPI32CommandFn>(dlsym(library_, "SendASPI32Command"));
     }
     static void TearDownTestSuite() {
@@ -127,7 +128,8 @@ TEST_F(AspiLibraryTest, DeviceTypesComeFromTheDrivesInquiryData) {
     const struct {
         uint8_t target, lun;
         uint8_t status, type;
-    } kCases[] = {{0, 0, SS_COMP, 5}, {1, 0, SS_COMP, 0}, {2, 0, SS_COMP, 5}, {0, 1, SS_NO_DEVICE, 0x1F},
+    } kCases[] = {{0, 0, SS_COMP, 5},         {1, 0, SS_COMP, 0},
+                  {2, 0, SS_COMP, 5},         {0, 1, SS_NO_DEVICE, 0x1F},
                   {4, 0, SS_NO_DEVICE, 0x1F}, {7, 0, SS_NO_DEVICE, 0x1F}};
     for (const auto& c : kCases) {
         SRB_GDEVBlock request{};
@@ -142,7 +144,8 @@ TEST_F(AspiLibraryTest, DeviceTypesComeFromTheDrivesInquiryData) {
 TEST_F(AspiLibraryTest, InquiryCompletesAsynchronouslyWithTheEventSignalled) {
     uint8_t data[36] = {};
     uint8_t returned = 0xFF;
-    const SRB_ExecSCSICmd request = Execute(0, {0x12, 0, 0, 0, 36, 0}, SRB_DIR_IN, data, sizeof data, &returned);
+    const SRB_ExecSCSICmd request =
+        Execute(0, {0x12, 0, 0, 0, 36, 0}, SRB_DIR_IN, data, sizeof data, &returned);
     EXPECT_EQ(returned, SS_PENDING);
     EXPECT_EQ(request.SRB_Status, SS_COMP);
     EXPECT_EQ(request.SRB_HaStat, 0);

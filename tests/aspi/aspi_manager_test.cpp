@@ -96,9 +96,9 @@ TEST_F(SysfsBusTest, TargetsAndDeviceTypes) {
         bool present;
         uint8_t type;
     } kCases[] = {
-        {0, 1, 0, true, 5}, {1, 0, 0, true, 0}, {1, 9, 0, true, 5}, {2, 3, 0, true, 5},
-        {3, 0, 0, true, 5}, {0, 0, 0, false, 0}, {1, 0, 1, false, 0}, {2, 0, 0, false, 0},
-        {5, 0, 0, false, 0},
+        {0, 1, 0, true, 5},  {1, 0, 0, true, 0},  {1, 9, 0, true, 5},
+        {2, 3, 0, true, 5},  {3, 0, 0, true, 5},  {0, 0, 0, false, 0},
+        {1, 0, 1, false, 0}, {2, 0, 0, false, 0}, {5, 0, 0, false, 0},
     };
     for (const auto& c : kCases) {
         uint8_t type = 0xEE;
@@ -122,11 +122,14 @@ TEST(SysfsBusEmptyTest, NoGenericDevicesMeansNoAdapters) {
 
 class ManagerOnSysfsTest : public SysfsBusTest {
 protected:
-    ManagerOnSysfsTest() : manager_(std::make_unique<aspi::SysfsBus>(sysfs_.Root(), sysfs_.Dev())) {}
+    ManagerOnSysfsTest()
+        : manager_(std::make_unique<aspi::SysfsBus>(sysfs_.Root(), sysfs_.Dev())) {}
     aspi::Manager manager_;
 };
 
-TEST_F(ManagerOnSysfsTest, SupportInfoCountsTheAdapters) { EXPECT_EQ(manager_.SupportInfo(), 0x0104u); }
+TEST_F(ManagerOnSysfsTest, SupportInfoCountsTheAdapters) {
+    EXPECT_EQ(manager_.SupportInfo(), 0x0104u);
+}
 
 TEST_F(ManagerOnSysfsTest, HostAdapterInquiry) {
     SRB_HAInquiry request{};
@@ -155,7 +158,10 @@ TEST_F(ManagerOnSysfsTest, DeviceTypeRequests) {
         uint8_t adapter, target;
         uint8_t status, type;
     } kCases[] = {
-        {1, 9, SS_COMP, 5}, {1, 0, SS_COMP, 0}, {1, 1, SS_NO_DEVICE, 0x1F}, {4, 0, SS_INVALID_HA, 0xAB},
+        {1, 9, SS_COMP, 5},
+        {1, 0, SS_COMP, 0},
+        {1, 1, SS_NO_DEVICE, 0x1F},
+        {4, 0, SS_INVALID_HA, 0xAB},
     };
     for (const auto& c : kCases) {
         SRB_GDEVBlock request{};
@@ -204,11 +210,13 @@ TEST_F(ManagerOnSysfsTest, RequestsThatCannotStartAreRefusedAtOnce) {
         {"no command block", 0, 1, SRB_DIR_IN, data, 36, 0, SS_INVALID_SRB},
         {"command block too long", 0, 1, SRB_DIR_IN, data, 36, 17, SS_INVALID_SRB},
         {"no buffer", 0, 1, SRB_DIR_IN, nullptr, 36, 6, SS_INVALID_SRB},
-        {"too much data", 0, 1, SRB_DIR_OUT, data, aspi::kMaxTransferLength + 1, 10, SS_BUFFER_TO_BIG},
+        {"too much data", 0, 1, SRB_DIR_OUT, data, aspi::kMaxTransferLength + 1, 10,
+         SS_BUFFER_TO_BIG},
     };
     for (const auto& c : kCases) {
         auto event = platform::Platform().Events->CreateAutoResetEvent();
-        SRB_ExecSCSICmd request = MakeExecute(c.adapter, c.target, c.flags, c.buffer, c.length, event.get());
+        SRB_ExecSCSICmd request =
+            MakeExecute(c.adapter, c.target, c.flags, c.buffer, c.length, event.get());
         request.SRB_CDBLen = c.cdbLength;
         EXPECT_EQ(manager_.Send(&request), c.status) << c.what;
         EXPECT_EQ(request.SRB_Status, c.status) << c.what;
@@ -226,7 +234,8 @@ TEST_F(ManagerOnSysfsTest, DeviceFailuresCompleteAsynchronously) {
     for (const auto& c : kCases) {
         auto event = platform::Platform().Events->CreateAutoResetEvent();
         uint8_t data[36] = {};
-        SRB_ExecSCSICmd request = MakeExecute(c.adapter, c.target, SRB_DIR_IN, data, sizeof data, event.get());
+        SRB_ExecSCSICmd request =
+            MakeExecute(c.adapter, c.target, SRB_DIR_IN, data, sizeof data, event.get());
         EXPECT_EQ(manager_.Send(&request), SS_PENDING);
         ASSERT_TRUE(event->Wait(kCompletionBoundMs));
         EXPECT_EQ(request.SRB_Status, c.status) << int(c.adapter);
@@ -344,7 +353,8 @@ TEST_F(ManagerCompletionTest, CompletionFillsTheRecordThenSignals) {
     EXPECT_EQ(request.SenseArea[2], 0x72);
     EXPECT_EQ(request.SenseArea[13], 0x7D);
     EXPECT_EQ(request.SenseArea[14], 0xCC) << "no more sense than SRB_SenseLen asked for";
-    EXPECT_EQ(std::vector<uint8_t>(data, data + 8), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 0x55, 0x55}))
+    EXPECT_EQ(std::vector<uint8_t>(data, data + 8),
+              (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 0x55, 0x55}))
         << "only the bytes that arrived are written";
 
     SRB_Abort late{};

@@ -34,17 +34,19 @@ TEST(ReduceBlankRunsTest, LeavesSingleBlanksAndOtherWhiteSpace) {
     const struct {
         std::string text, expected;
     } cases[] = {
-        {"A  B", "A B"},   {"   A", " A"},       {"A    ", "A "},
-        {"A B C", "A B C"}, {"A\t\tB", "A\t\tB"}, {"A \t  B", "A \t B"},
-        {"", ""},
+        {"A  B", "A B"},      {"   A", " A"},        {"A    ", "A "}, {"A B C", "A B C"},
+        {"A\t\tB", "A\t\tB"}, {"A \t  B", "A \t B"}, {"", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(ReduceBlankRuns(c.text), c.expected) << '"' << c.text << '"';
+    for (const auto& c : cases)
+        EXPECT_EQ(ReduceBlankRuns(c.text), c.expected) << '"' << c.text << '"';
 }
 
 TEST(MakeTitleTest, TakesAtMost24IdentityAnd4VersionCharacters) {
-    EXPECT_EQ(MakeTitle("ZORVANT CDRW   ZR-4810  ;", "1.00"), "ZORVANT CDRW ZR-4810 Upgrade => 1.00");
+    EXPECT_EQ(MakeTitle("ZORVANT CDRW   ZR-4810  ;", "1.00"),
+              "ZORVANT CDRW ZR-4810 Upgrade => 1.00");
     EXPECT_EQ(MakeTitle("ZR;", "1.0"), "ZR; Upgrade => 1.0");
-    EXPECT_EQ(MakeTitle("ABCDEFGHIJKLMNOPQRSTUVWXYZ;", "1.00"), "ABCDEFGHIJKLMNOPQRSTUVWX Upgrade => 1.00");
+    EXPECT_EQ(MakeTitle("ABCDEFGHIJKLMNOPQRSTUVWXYZ;", "1.00"),
+              "ABCDEFGHIJKLMNOPQRSTUVWX Upgrade => 1.00");
 }
 
 // A configuration and an image, and the identity and title they must give.
@@ -57,6 +59,7 @@ struct IdentityCase {
     std::string inquiry, version, title;
 };
 
+// clang-format off
 const IdentityCase kCases[] = {
     {"block replaces the file's identity", "INQUIRY=OTHER DRIVE;\nVERSION=0.01\n", "", 0x10000, kConfigOk,
      kBlockIdentity + ";", "1.00", "ZORVANT CDRW ZR-4810 Upgrade => 1.00"},
@@ -79,16 +82,18 @@ const IdentityCase kCases[] = {
     {"block ignored, inquiry without separator", "INQUIRY=ZORVANT CD\nVERSION=1.00\n", "USE BINARY INFORMATION=NO\n",
      0, kConfigInquiryWithoutSeparator, "", "", ""},
 };
+// clang-format on
 
 class IdentityCaseTest : public ConfigTest, public ::testing::WithParamInterface<IdentityCase> {};
 
 TEST_P(IdentityCaseTest, GivesItsIdentityAndTitle) {
     const IdentityCase& c = GetParam();
     std::string image = PatternImage(0x20000);
-    if (c.blockOffset >= 0) PutIdentityBlock(image, static_cast<size_t>(c.blockOffset), kBlockIdentity, "1.00");
+    if (c.blockOffset >= 0)
+        PutIdentityBlock(image, static_cast<size_t>(c.blockOffset), kBlockIdentity, "1.00");
     files_.Add("FW.BIN", image);
-    files_.Add("zorvfirm.ini", "[UPGRADEINFORMATION]\nFIRMWAREFILENAME=FW.BIN\n" + c.upgradeLines + "[OPTION]\n" +
-                                   "USE CDROM CAUTION=YES\n" + c.optionLines);
+    files_.Add("zorvfirm.ini", "[UPGRADEINFORMATION]\nFIRMWAREFILENAME=FW.BIN\n" + c.upgradeLines +
+                                   "[OPTION]\n" + "USE CDROM CAUTION=YES\n" + c.optionLines);
     ASSERT_EQ(LoadConfiguration("FWUPD.INI"), c.code);
     if (c.code != kConfigOk) return;
     EXPECT_EQ(Text(Config.InquiryPatterns), c.inquiry);
@@ -100,7 +105,8 @@ void PrintTo(const IdentityCase& c, std::ostream* os) { *os << c.name; }
 
 std::string CaseName(const ::testing::TestParamInfo<IdentityCase>& info) {
     std::string name;
-    for (const char* p = info.param.name; *p != '\0'; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    for (const char* p = info.param.name; *p != '\0'; ++p)
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
     return name;
 }
 
@@ -110,7 +116,8 @@ TEST_F(ConfigTest, TheIdentityIsCheckedOnlyAfterBothImagesAreLoaded) {
     // The identity is incomplete, but the missing secondary image is reported first.
     files_.Add("FW.BIN", PatternImage(0x20000));
     files_.Add("zorvfirm.ini",
-               "[UPGRADEINFORMATION]\nFIRMWAREFILENAME=FW.BIN\nEPS FIRMWAREFILENAME=EPS.BIN\nEPS VERSION=1\n"
+               "[UPGRADEINFORMATION]\nFIRMWAREFILENAME=FW.BIN\nEPS FIRMWAREFILENAME=EPS.BIN\nEPS "
+               "VERSION=1\n"
                "[OPTION]\nUSE CDROM CAUTION=YES\n");
     EXPECT_EQ(LoadConfiguration("FWUPD.INI"), kConfigEpsNotFound);
 }

@@ -61,7 +61,8 @@ TEST_F(ImageLoadingTest, OnlyTheFirstFirmwareSizeBytesOfALongerFileAreTaken) {
     const std::string image = PatternImage(5000);
     files_.Add("FW.BIN", image);
     EXPECT_EQ(Load(Ini("FIRMWAREFILESIZE=1500\nBUFFERSIZE=1000\n")), kConfigOk);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(Config.Image), 1500), image.substr(0, 1500));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(Config.Image), 1500),
+              image.substr(0, 1500));
     EXPECT_EQ(Config.BufferSize, 1000u);  // kept although 1500 is no multiple of it
 }
 
@@ -83,8 +84,8 @@ TEST_F(ImageLoadingTest, AnImageOfSixteenMebibytesIsTheLargestAccepted) {
 struct ImageCase {
     const char* name;
     std::string ini;
-    std::string image;     // FW.BIN, when not empty
-    std::string eps;       // EPS.BIN, when not empty
+    std::string image;  // FW.BIN, when not empty
+    std::string eps;    // EPS.BIN, when not empty
     uint8_t code;
     std::vector<std::string> notOpened;
 };
@@ -104,6 +105,7 @@ const std::string kImage = PatternImage(0x20000);
 const std::string kEpsImage = PatternImage(0x10000);
 const std::string kEps = "EPS FIRMWAREFILENAME=EPS.BIN\nEPS VERSION=E1.00\n";
 
+// clang-format off
 const ImageCase kImageCases[] = {
     {"no size and a DVD caution", Ini("", "USE DVDRW CAUTION=YES\n"), kImage, "", kConfigNoFirmwareSize, {"FW.BIN"}},
     {"no size and no caution", Ini(""), kImage, "", kConfigNoFirmwareSize, {"FW.BIN"}},
@@ -133,12 +135,14 @@ const ImageCase kImageCases[] = {
     {"EPS image of a given size", Ini("FIRMWAREFILESIZE=131072\nEPS FIRMWAREFILESIZE=100\n" + kEps), kImage,
      kEpsImage, kConfigOk, {}},
 };
+// clang-format on
 
 void PrintTo(const ImageCase& c, std::ostream* os) { *os << c.name; }
 
 std::string CaseName(const ::testing::TestParamInfo<ImageCase>& info) {
     std::string name;
-    for (const char* p = info.param.name; *p != '\0'; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    for (const char* p = info.param.name; *p != '\0'; ++p)
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
     return name;
 }
 
@@ -172,7 +176,8 @@ TEST_F(ImageLoadingTest, TheEpsImageGetsItsDefaultSizeAndFirstBytes) {
     EXPECT_EQ(Load(Ini("FIRMWAREFILESIZE=131072\n" + kEps)), kConfigOk);
     ASSERT_EQ(Config.EpsSize, 0x10000u);
     ASSERT_NE(Config.EpsImage, nullptr);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(Config.EpsImage), Config.EpsSize), kEpsImage);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(Config.EpsImage), Config.EpsSize),
+              kEpsImage);
     EXPECT_EQ(Text(Config.EpsVersion), "E1.00");
 
     ReleaseEpsImage();

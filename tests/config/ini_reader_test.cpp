@@ -60,6 +60,7 @@ std::string PaddedTo(const std::string& text, size_t size) {
     return text + std::string(size - text.size() - 1, 'x') + "\n";
 }
 
+// clang-format off
 const IniCase kSectionCases[] = {
     {"empty file", "", kConfigNoUpgradeSection, NoCheck},
     {"no header", "VERSION=1.00\n[OPTION]\n", kConfigNoUpgradeSection, NoCheck},
@@ -132,7 +133,9 @@ const IniCase kSectionCases[] = {
     {"half a byte-order mark stays", "\xEF\xBB" + kHead + kOption, kConfigNoUpgradeSection, NoCheck},
     {"Ctrl-Z before the option header", kHead + "\x1a" + kOption, kConfigNoOptionSection, NoCheck},
 };
+// clang-format on
 
+// clang-format off
 const IniCase kValueCases[] = {
     {"numbers", kHead + "FIRMWAREFILESIZE=  524288 bytes\nBUFFERSIZE=+16384\nEPS FIRMWAREFILESIZE=-1\n" + kOption,
      kConfigOk,
@@ -245,6 +248,7 @@ const IniCase kValueCases[] = {
     {"no header within the size limit", std::string(2 * platform::kTextFileLimit, '\n') + kHead + kOption,
      kConfigNoMemory, NoCheck},
 };
+// clang-format on
 
 class IniCaseTest : public IniReaderTest, public ::testing::WithParamInterface<IniCase> {};
 
@@ -259,7 +263,8 @@ void PrintTo(const IniCase& c, std::ostream* os) { *os << c.name; }
 
 std::string CaseName(const ::testing::TestParamInfo<IniCase>& info) {
     std::string name;
-    for (const char* p = info.param.name; *p != '\0'; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    for (const char* p = info.param.name; *p != '\0'; ++p)
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
     return name;
 }
 
@@ -268,7 +273,8 @@ INSTANTIATE_TEST_SUITE_P(Values, IniCaseTest, ::testing::ValuesIn(kValueCases), 
 
 TEST_F(IniReaderTest, LinesSplitAcrossShortReadsReadTheSame) {
     files_.SetMaxReadSize(1);
-    EXPECT_EQ(Read("[upgradeinformation]\r\nVERSION=1.00\r\n[OPTION]\r\nUSE RESTART=NO\r\n"), kConfigOk);
+    EXPECT_EQ(Read("[upgradeinformation]\r\nVERSION=1.00\r\n[OPTION]\r\nUSE RESTART=NO\r\n"),
+              kConfigOk);
     EXPECT_EQ(Text(Config.Version), "1.00");
     EXPECT_EQ(Config.NoRestartPrompt, 1);
 }

@@ -19,12 +19,12 @@ TEST(ReadNumberTest, ReadsDecimalNumbersAndWrapsIntoThirtyTwoBits) {
         {"+12abc", 12},
         {"-1", 0xFFFFFFFFu},
         {"-8192", 0u - 8192u},
-        {"0x80000", 0},              // hexadecimal is not recognised
+        {"0x80000", 0},  // hexadecimal is not recognised
         {"abc", 0},
         {"", 0},
         {"-", 0},
-        {" - 5", 0},                 // blank between sign and digits
-        {"4294967296", 0},           // 2^32 wraps
+        {" - 5", 0},        // blank between sign and digits
+        {"4294967296", 0},  // 2^32 wraps
         {"4294967297", 1},
         {"99999999999999999999999", 0xF67FFFFFu},  // many digits wrap, never overflow
         {"12 34", 12},
@@ -43,11 +43,21 @@ TEST(UpperCaseLineTest, FoldsOnlyAsciiLettersAndKeepsTheLength) {
 
 TEST(UpperCaseLineTest, KeepsTheTrailByteOfADoubleByteCharacterOnAJapaneseSystem) {
     // 0x83 0x61 is one katakana character whose trail byte is 'a'; 0xE0 0x7A likewise 'z'.
-    EXPECT_EQ(UpperCaseLine("\x83\x61" "a\xe0\x7a" "b"s, true), "\x83\x61" "A\xe0\x7a" "B"s);
+    EXPECT_EQ(UpperCaseLine("\x83\x61"
+                            "a\xe0\x7a"
+                            "b"s,
+                            true),
+              "\x83\x61"
+              "A\xe0\x7a"
+              "B"s);
     // A lead byte at the very end of the line has no trail byte to skip.
     EXPECT_EQ(UpperCaseLine("a\x83"s, true), "A\x83"s);
     // Single-byte katakana (0xA1-0xDF) is no lead byte.
-    EXPECT_EQ(UpperCaseLine("\xb1" "a"s, true), "\xb1" "A"s);
+    EXPECT_EQ(UpperCaseLine("\xb1"
+                            "a"s,
+                            true),
+              "\xb1"
+              "A"s);
 }
 
 TEST(BeginsWithTest, MatchesOnlyAtTheFirstCharacter) {

@@ -1,13 +1,13 @@
 // Whole packages on the real file system, in a temporary folder made the current directory.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "config/image_buffers.h"
 #include "config/load_configuration.h"
@@ -48,7 +48,8 @@ protected:
 };
 
 const std::string kIni =
-    "[UPGRADEINFORMATION]\r\nFIRMWAREFILENAME=fw.bin\r\nFIRMWAREFILESIZE=65563\r\nBUFFERSIZE=4096\r\n"
+    "[UPGRADEINFORMATION]\r\nFIRMWAREFILENAME=fw.bin\r\nFIRMWAREFILESIZE=65563\r\nBUFFERSIZE="
+    "4096\r\n"
     "[OPTION]\r\nUSE RESTART=NO\r\n";
 
 TEST_F(LinuxPackageTest, APackageLoadsWithTheBlockAtZeroWhenTheImageCannotHoldOneAt0x10000) {
@@ -103,7 +104,8 @@ TEST_F(LinuxPackageTest, ASecondaryImageIsLoadedOrReportedMissing) {
     PutIdentityBlock(image, 0, "ZORVANT DVD   ZR-5200   ", "2.10");
     Write("fw.bin", image);
     Write("FWUPD.INI",
-          "[UPGRADEINFORMATION]\nFIRMWAREFILENAME=fw.bin\nFIRMWAREFILESIZE=65563\nEPS FIRMWAREFILENAME=eps.bin\n"
+          "[UPGRADEINFORMATION]\nFIRMWAREFILENAME=fw.bin\nFIRMWAREFILESIZE=65563\nEPS "
+          "FIRMWAREFILENAME=eps.bin\n"
           "EPS VERSION=E2.10\n[OPTION]\n");
     EXPECT_EQ(LoadConfiguration("FWUPD.INI"), kConfigEpsNotFound);
     ReleaseMainImage();
@@ -118,7 +120,8 @@ TEST_F(LinuxPackageTest, ASecondaryImageIsLoadedOrReportedMissing) {
     Write("eps.bin", eps);
     ASSERT_EQ(LoadConfiguration("FWUPD.INI"), kConfigOk);
     EXPECT_EQ(Config.EpsSize, 0x10000u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(Config.EpsImage), Config.EpsSize), eps.substr(0, 0x10000));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(Config.EpsImage), Config.EpsSize),
+              eps.substr(0, 0x10000));
 }
 
 // Hostile packages: files without end, and devices or FIFOs where files belong. Each ends
@@ -131,6 +134,7 @@ TEST_F(LinuxPackageTest, EndlessAndSpecialFilesGiveTheirCodes) {
         std::function<void()> make;
         uint8_t code;
     };
+    // clang-format off
     const Case cases[] = {
         {"sparse 4 GiB configuration",
          [] {
@@ -151,6 +155,7 @@ TEST_F(LinuxPackageTest, EndlessAndSpecialFilesGiveTheirCodes) {
          },
          kConfigImageNotFound},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         c.make();

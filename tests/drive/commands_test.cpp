@@ -3,15 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <numeric>
 #include <optional>
 #include <tuple>
-#include <numeric>
 #include <vector>
 
 #include "drive/commands.h"
+#include "fake_aspi_manager.h"
 #include "platform/platform.h"
 #include "platform/substitute/scripted_drive_bus.h"
-#include "fake_aspi_manager.h"
 #include "program_state.h"
 
 namespace {
@@ -35,6 +35,7 @@ const std::vector<CommandCase>& Cases() {
     using platform::kDataIn;
     using platform::kDataOut;
     using platform::kDataUnspecified;
+    // clang-format off
     static const std::vector<CommandCase> cases = {
         {"Inquiry", 0, 0, [](auto& e, auto* in, auto*) { return Inquiry(e, in, 36); },
          {0x12, 0, 0, 0, 0x24, 0}, kDataIn, 36},
@@ -94,6 +95,7 @@ const std::vector<CommandCase>& Cases() {
          {0xF0, 0x00, 0xA1, 0xB2, 0xC3, 0xD4, 0x00, 0x00, 0x01, 0x02, 0x00, 0x00}, kDataOut,
          0x0102},
     };
+    // clang-format on
     return cases;
 }
 
@@ -199,7 +201,8 @@ TEST_P(CommandTest, SendsItsBlockDirectionAndTransfer) {
 
 TEST_P(CommandTest, ReturnsTheTransportResultUnchanged) {
     if (Aspi()) {
-        aspi_.queuedOutcomes.push_back({.status = SS_ERR, .haStat = 0, .targStat = 2, .senseKey = 5});
+        aspi_.queuedOutcomes.push_back(
+            {.status = SS_ERR, .haStat = 0, .targStat = 2, .senseKey = 5});
         EXPECT_EQ(Send(), kScsiTargetError);
         aspi_.queuedOutcomes.push_back(
             {.status = SS_ERR, .haStat = HASTAT_SEL_TO, .targStat = 0, .senseKey = 0});

@@ -19,8 +19,8 @@ namespace {
 using drive_test::FakeAdapter;
 using drive_test::FakeAspiManager;
 using drive_test::FakeTarget;
-using test_support::MakeInquiry;
 using drive_test::ScopedFakeAspi;
+using test_support::MakeInquiry;
 
 using Address = std::pair<uint8_t, uint8_t>;  // adapter, target
 
@@ -101,8 +101,7 @@ TEST_F(DiscoveryOnAspiTest, WalksAdaptersAndTargetsAndFillsTheAddressOfEachDrive
         const Address address{executed.request.SRB_HaId, executed.request.SRB_Target};
         const bool cdromDevice =
             address == Address(0, 2) || address == Address(1, 3) || address == Address(1, 7);
-        EXPECT_TRUE(cdromDevice)
-            << int{address.first} << "," << int{address.second};
+        EXPECT_TRUE(cdromDevice) << int{address.first} << "," << int{address.second};
     }
     // The simulated drive has no disc, so TEST UNIT READY fails; that is not looked at.
     EXPECT_EQ(Opcodes(*atapiDrive), (std::vector<uint8_t>{0x00, 0x00, 0x00, 0x12, 0x12}));

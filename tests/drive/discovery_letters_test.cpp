@@ -15,8 +15,8 @@
 
 namespace {
 
-using test_support::MakeInquiry;
 using platform::substitute::ScriptedDriveBus;
+using test_support::MakeInquiry;
 
 constexpr uint8_t kInquiryOpcode = 0x12;
 
@@ -145,6 +145,7 @@ TEST_P(IdentityTest, AcceptsMatchingCdromDrivesOnly) {
     EXPECT_EQ(std::string(DriveTable[0].Revision, 4), std::string(c.revision, 4));
 }
 
+// clang-format off
 const IdentityCase kIdentityCases[] = {
     {"Matching", kZorvDrive, true, 0, "E:\\ [ZORVTECHCDRW-4824  FAST  1.04]", "1.04"},
     {"SecondListItemMatches",
@@ -164,6 +165,7 @@ const IdentityCase kIdentityCases[] = {
     {"ZeroBytesInsideFields", MakeInquiry(0x05, 0x00, "ZORVTECH", "CD", "1.0"), true, 0,
      "E:\\ [ZORVTECHCD 1.0]", "1.0\0"},
 };
+// clang-format on
 
 void PrintTo(const IdentityCase& c, std::ostream* os) { *os << c.name; }
 
@@ -220,6 +222,7 @@ TEST_F(DiscoveryOnLettersTest, FailedCommandsDuringIdentification) {
         bool accepted;
         size_t inquiries;
     };
+    // clang-format off
     const FailureCase cases[] = {
         {"TestUnitReadyFailuresIgnored", {true, true, true}, true, 2},
         {"FirstReadRetried", {false, false, false, true}, true, 3},
@@ -230,6 +233,7 @@ TEST_F(DiscoveryOnLettersTest, FailedCommandsDuringIdentification) {
         // Both reads into B fail: A and B differ, so a new round starts.
         {"SecondPairFails", {false, false, false, false, true, true}, true, 5},
     };
+    // clang-format on
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.name);
         drive_test::ResetProgramState(1, "ZORVTECH;");

@@ -43,6 +43,7 @@ size_t CountOpcode(const sim::Drive& drive, uint8_t opcode) {
 
 TEST(DiscoveryOnSimulatedDrives, IdentifiesEachLetteredDrive) {
     drive_test::ResetProgramState(1, "ZORVTECHCDRW;");
+    // clang-format off
     const SimulatedDrive layout[] = {
         {"ZORVTECH", "CDRW-4824  FAST ", 0x05, 0x21, 0},   // D: accepted, ATAPI
         {"ACMEDISC", "CDRW-4824  FAST ", 0x05, 0x00, 0},   // E: other vendor
@@ -52,6 +53,7 @@ TEST(DiscoveryOnSimulatedDrives, IdentifiesEachLetteredDrive) {
         {"ZORVTECH", "CDRW-4824  FAST ", 0x25, 0x00, 0},   // I: qualifier bits set
         {"ZORVTECH", "DVD-ROM 16X     ", 0x05, 0x00, 0},   // J: other product
     };
+    // clang-format on
     std::vector<std::shared_ptr<sim::Drive>> drives;
     for (const SimulatedDrive& drive : layout) drives.push_back(MakeDrive(drive));
     sim::SimulatedDriveBus bus(drives);
@@ -69,8 +71,8 @@ TEST(DiscoveryOnSimulatedDrives, IdentifiesEachLetteredDrive) {
     EXPECT_EQ(std::string(DriveTable[2].Revision, 4), "1.04");
 
     // Three TEST UNIT READY for every drive, then INQUIRY pairs until two reads agree.
-    const size_t expectedInquiries[] = {2, 2, 4, 2 * kInquiryAgreementRounds,
-                                        2 * kInquiryAgreementRounds, 2, 2};
+    const size_t expectedInquiries[] = {
+        2, 2, 4, 2 * kInquiryAgreementRounds, 2 * kInquiryAgreementRounds, 2, 2};
     for (size_t i = 0; i < drives.size(); ++i) {
         SCOPED_TRACE(std::string(1, static_cast<char>('D' + i)) + ":");
         EXPECT_EQ(CountOpcode(*drives[i], 0x00), 3u);

@@ -40,8 +40,8 @@ struct FakeOutcome {
 };
 
 struct ExecutedRequest {
-    SRB_ExecSCSICmd request;        // as received
-    std::vector<uint8_t> dataOut;   // the bytes at SRB_BufPointer for a data-out request
+    SRB_ExecSCSICmd request;       // as received
+    std::vector<uint8_t> dataOut;  // the bytes at SRB_BufPointer for a data-out request
 };
 
 struct FakeAspiManager {

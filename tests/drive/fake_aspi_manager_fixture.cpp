@@ -78,8 +78,8 @@ void Execute(SRB_ExecSCSICmd& srb) {
     const sim::Direction simDirection = direction == SRB_DIR_IN    ? sim::Direction::In
                                         : direction == SRB_DIR_OUT ? sim::Direction::Out
                                                                    : sim::Direction::None;
-    const sim::Response response = target->drive->Execute(
-        srb.CDBByte, srb.SRB_CDBLen, simDirection, srb.SRB_BufPointer, srb.SRB_BufLen);
+    const sim::Response response = target->drive->Execute(srb.CDBByte, srb.SRB_CDBLen, simDirection,
+                                                          srb.SRB_BufPointer, srb.SRB_BufLen);
     if (response.outcome != sim::Response::Outcome::Completed) {
         Finish(srb, {.status = SS_ABORTED, .haStat = HASTAT_TIMEOUT, .targStat = 0, .senseKey = 0});
         return;
@@ -94,18 +94,10 @@ void Execute(SRB_ExecSCSICmd& srb) {
 // The manager's two entry points. Every request completes before the call returns.
 uint32_t SendCommand(void* request) {
     switch (static_cast<uint8_t*>(request)[0]) {
-    case SC_HA_INQUIRY:
-        HostAdapterInquiry(*static_cast<SRB_HAInquiry*>(request));
-        break;
-    case SC_GET_DEV_TYPE:
-        GetDeviceType(*static_cast<SRB_GDEVBlock*>(request));
-        break;
-    case SC_EXEC_SCSI_CMD:
-        Execute(*static_cast<SRB_ExecSCSICmd*>(request));
-        break;
-    default:
-        static_cast<uint8_t*>(request)[1] = SS_INVALID_CMD;
-        break;
+    case SC_HA_INQUIRY: HostAdapterInquiry(*static_cast<SRB_HAInquiry*>(request)); break;
+    case SC_GET_DEV_TYPE: GetDeviceType(*static_cast<SRB_GDEVBlock*>(request)); break;
+    case SC_EXEC_SCSI_CMD: Execute(*static_cast<SRB_ExecSCSICmd*>(request)); break;
+    default: static_cast<uint8_t*>(request)[1] = SS_INVALID_CMD; break;
     }
     return static_cast<uint8_t*>(request)[1];
 }

@@ -22,10 +22,15 @@ class MatchIdentityTest : public testing::TestWithParam<MatchCase> {};
 TEST_P(MatchIdentityTest, AcceptsOnlyAnItemThatIsAPrefixOfTheIdentity) {
     // INQUIRY bytes 8 to 39: vendor, product, revision, then four zero bytes.
     uint8_t identity[32] = {};
-    std::memcpy(identity, "ZORVTECH" "CDRW-4824  FAST " "1.04", 28);
+    std::memcpy(identity,
+                "ZORVTECH"
+                "CDRW-4824  FAST "
+                "1.04",
+                28);
     EXPECT_EQ(MatchIdentity(identity, GetParam().list), GetParam().matches);
 }
 
+// clang-format off
 const MatchCase kCases[] = {
     {"VendorAlone", "ZORVTECH;", true},
     {"VendorAndProduct", "ZORVTECHCDRW-4824  FAST ;", true},
@@ -43,6 +48,7 @@ const MatchCase kCases[] = {
     {"LongItemDoesNotSpoilTheNext", "ZORVTECHCDRW-4824  FAST 1.04ABCDEFGH;ZORV;", true},
     {"NonMatchingPrefixThenMatchingTail", "XZORVTECH;", false},
 };
+// clang-format on
 
 void PrintTo(const MatchCase& c, std::ostream* os) { *os << c.name; }
 

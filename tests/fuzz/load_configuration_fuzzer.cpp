@@ -62,9 +62,7 @@ bool Terminated(const char (&field)[N]) {
     return std::memchr(field, '\0', N) != nullptr;
 }
 
-bool KnownCode(uint8_t code) {
-    return code <= 12 || (code >= 20 && code <= 22);
-}
+bool KnownCode(uint8_t code) { return code <= 12 || (code >= 20 && code <= 22); }
 
 // `size` bytes of the input repeated, so that the image holds fuzzed bytes everywhere.
 std::string RepeatedBytes(const uint8_t* data, size_t length, size_t size) {
@@ -86,17 +84,10 @@ std::string RepeatedBytes(const uint8_t* data, size_t length, size_t size) {
 bool MakeImageFile(unsigned choice, const uint8_t* data, size_t length, uint32_t size,
                    std::string& bytes) {
     switch (choice & 3) {
-    case 0:
-        bytes = RepeatedBytes(data, length, size);
-        return true;
-    case 1:
-        bytes = RepeatedBytes(data, length, size == 0 ? 0 : size - 1);
-        return true;
-    case 2:
-        return false;
-    default:
-        bytes = RepeatedBytes(data, length, size + 100);
-        return true;
+    case 0: bytes = RepeatedBytes(data, length, size); return true;
+    case 1: bytes = RepeatedBytes(data, length, size == 0 ? 0 : size - 1); return true;
+    case 2: return false;
+    default: bytes = RepeatedBytes(data, length, size + 100); return true;
     }
 }
 
@@ -141,9 +132,8 @@ void CheckConfig(uint8_t code, const platform::substitute::MemoryFiles& files,
     Check(mainPresent && mainFile.size() >= Config.FirmwareSize &&
               std::memcmp(Config.Image, mainFile.data(), Config.FirmwareSize) == 0,
           "image differs from its file");
-    const uint8_t* block = Config.NoBinaryInfo != 1
-                               ? FindIdentityBlock(Config.Image, Config.FirmwareSize)
-                               : nullptr;
+    const uint8_t* block =
+        Config.NoBinaryInfo != 1 ? FindIdentityBlock(Config.Image, Config.FirmwareSize) : nullptr;
     if (block != nullptr) {
         // The block's bytes are taken as they are, zero bytes included (such a list
         // matches no drive, which discovery reports).
@@ -213,8 +203,7 @@ bool SameResult(const LoadResult& a, const LoadResult& b) {
            x.PcbCheck == y.PcbCheck && x.NoRestartPrompt == y.NoRestartPrompt &&
            x.NoBinaryInfo == y.NoBinaryInfo && x.NoDeleteFile == y.NoDeleteFile &&
            x.WaitSeconds == y.WaitSeconds && x.TwiceUpdate == y.TwiceUpdate &&
-           x.UpdateAfterCmd == y.UpdateAfterCmd && a.image == b.image &&
-           a.epsImage == b.epsImage;
+           x.UpdateAfterCmd == y.UpdateAfterCmd && a.image == b.image && a.epsImage == b.epsImage;
 }
 
 // A name the real files can take inside the temporary folder: no folder part.
@@ -242,8 +231,8 @@ uint8_t LoadFromRealFiles(const std::string& ini, const std::string& mainName,
                           const std::string& epsFile, bool epsWritten) {
     static const std::string folder = [] {
         const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                              "/zvfirm-fuzz-XXXXXX";
+        std::string pattern =
+            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/zvfirm-fuzz-XXXXXX";
         Check(mkdtemp(pattern.data()) != nullptr, "cannot make the package folder");
         return pattern;
     }();

@@ -24,6 +24,7 @@ struct HeaderCase {
 };
 
 TEST(SgIoHeader, CarriesDirectionCommandDataSenseAndTimeOut) {
+    // clang-format off
     const HeaderCase cases[] = {
         {platform::kDataIn, 36, 10, 6, SG_DXFER_FROM_DEV, 36, 10000},
         {platform::kDataOut, 8192, 600, 10, SG_DXFER_TO_DEV, 8192, 600000},
@@ -33,6 +34,7 @@ TEST(SgIoHeader, CarriesDirectionCommandDataSenseAndTimeOut) {
         {platform::kDataOut, 0, 10, 10, SG_DXFER_NONE, 0, 10000},
         {platform::kDataIn, 0, 10, 10, SG_DXFER_NONE, 0, 10000},
     };
+    // clang-format on
     for (const HeaderCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "DataIn " << int(c.dataIn) << " length " << c.length);
         uint8_t data[8192];
@@ -75,6 +77,7 @@ struct OutcomeCase {
 };
 
 TEST(SgIoOutcome, MapsKernelResultsToCarriedOutOrASystemError) {
+    // clang-format off
     const OutcomeCase cases[] = {
         {"good", 0, 0x00, 0x00, 0x00, true, 0},
         {"check condition with sense", 0, 0x02, 0x00, 0x08, true, 0},
@@ -105,6 +108,7 @@ TEST(SgIoOutcome, MapsKernelResultsToCarriedOutOrASystemError) {
         {"driver timeout", 0, 0, 0, 0x06, false, 121},
         {"driver hard", 0, 0, 0, 0x07, false, 1117},
     };
+    // clang-format on
     for (const OutcomeCase& c : cases) {
         SCOPED_TRACE(c.name);
         PassThroughBlock block{};

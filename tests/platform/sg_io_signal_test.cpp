@@ -72,7 +72,8 @@ struct StandInDevice {
             request.driver_status = 0x08;
             request.sb_len_wr = sizeof sense;
             request.resid = 0;
-            if (write(end, &request, sizeof request) != static_cast<ssize_t>(sizeof request)) return;
+            if (write(end, &request, sizeof request) != static_cast<ssize_t>(sizeof request))
+                return;
         }
     }
 };
@@ -104,7 +105,8 @@ TEST(SgIoSignalTest, AnInterruptedWaitCollectsTheOneAnswer) {
         command.sense = sense;
         command.senseRoom = sizeof sense;
         command.timeoutSeconds = 600;
-        const SgOutcome outcome = platform::linux_os::SendSgIoTo(ends[0], SgNode::GenericWritable, command);
+        const SgOutcome outcome =
+            platform::linux_os::SendSgIoTo(ends[0], SgNode::GenericWritable, command);
 
         // Closing our end lets the device see whether anything else was sent.
         close(ends[0]);

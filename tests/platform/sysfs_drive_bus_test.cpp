@@ -62,8 +62,10 @@ protected:
 TEST_F(FakeSysfs, FindsOpticalDrivesInNumericOrderWithTheirGenericNodes) {
     const std::vector<OpticalDrive> drives = FindOpticalDrives(sys_, dev_);
     ASSERT_EQ(drives.size(), 4u);
-    const std::pair<const char*, fs::path> expected[] = {
-        {"sr0", dev_ / "sr0"}, {"sr1", dev_ / "sg3"}, {"sr2", dev_ / "sr2"}, {"sr10", dev_ / "sg7"}};
+    const std::pair<const char*, fs::path> expected[] = {{"sr0", dev_ / "sr0"},
+                                                         {"sr1", dev_ / "sg3"},
+                                                         {"sr2", dev_ / "sr2"},
+                                                         {"sr10", dev_ / "sg7"}};
     for (size_t i = 0; i < drives.size(); ++i) {
         EXPECT_EQ(drives[i].blockName, expected[i].first);
         EXPECT_EQ(drives[i].devicePath, expected[i].second.string());
@@ -80,9 +82,9 @@ TEST_F(FakeSysfs, ReadsTheDmaAlignment) {
         bool readable;
         uint32_t mask;
     } const cases[] = {
-        {"511\n", true, 511}, {"0", true, 0},      {"4095", true, 4095},  {"junk", false, 0},
-        {"-1", false, 0},     {"", false, 0},      {"3x", false, 0},      {nullptr, false, 0},
-        {"4294967296", false, 0},
+        {"511\n", true, 511}, {"0", true, 0},      {"4095", true, 4095},
+        {"junk", false, 0},   {"-1", false, 0},    {"", false, 0},
+        {"3x", false, 0},     {nullptr, false, 0}, {"4294967296", false, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.content ? c.content : "(no file)");

@@ -14,6 +14,7 @@ TEST(ExeNameFromPath, DropsFolderAndLastExtensionOnly) {
         const char* path;
         const char* exeName;
     };
+    // clang-format off
     const Case cases[] = {
         {"/opt/tools/FWUPD.EXE", "FWUPD"},
         {"/opt/tools/zvfirm", "zvfirm"},
@@ -24,6 +25,7 @@ TEST(ExeNameFromPath, DropsFolderAndLastExtensionOnly) {
         {"/opt/tools/name.", "name"},
         {"", ""},
     };
+    // clang-format on
     for (const Case& c : cases) EXPECT_EQ(platform::ExeNameFromPath(c.path), c.exeName) << c.path;
 }
 
@@ -37,6 +39,7 @@ TEST(LcidFromLocaleName, MapsLanguageAndCountry) {
         const char* locale;
         uint32_t lcid;
     };
+    // clang-format off
     const Case cases[] = {
         {"ja_JP.UTF-8", 1041}, {"ja_JP", 1041},       {"ja", 1041},
         {"ja_JP.eucJP", 1041}, {"ja_JP.UTF-8@x", 1041}, {"de_DE.UTF-8", 1031},
@@ -45,7 +48,9 @@ TEST(LcidFromLocaleName, MapsLanguageAndCountry) {
         {"C.UTF-8", 1033},     {"POSIX", 1033},       {"xx_YY", 1033},
         {"j", 1033},
     };
-    for (const Case& c : cases) EXPECT_EQ(platform::LcidFromLocaleName(c.locale), c.lcid) << c.locale;
+    // clang-format on
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::LcidFromLocaleName(c.locale), c.lcid) << c.locale;
 }
 
 // Sets or clears one environment variable for the life of the object.
@@ -80,6 +85,7 @@ TEST(LinuxSystemInfo, LocaleComesFromTheFirstSetVariable) {
         const char* lang;
         uint32_t lcid;
     };
+    // clang-format off
     const Case cases[] = {
         {nullptr, nullptr, "ja_JP.UTF-8", 1041},
         {"de_DE.UTF-8", nullptr, "ja_JP.UTF-8", 1031},
@@ -87,6 +93,7 @@ TEST(LinuxSystemInfo, LocaleComesFromTheFirstSetVariable) {
         {"", "", "ja_JP.UTF-8", 1041},  // an empty variable counts as unset
         {nullptr, nullptr, nullptr, 1033},
     };
+    // clang-format on
     for (const Case& c : cases) {
         ScopedVariable lcAll("LC_ALL", c.lcAll);
         ScopedVariable lcMessages("LC_MESSAGES", c.lcMessages);

@@ -2,16 +2,16 @@
 // opening rules.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <fcntl.h>
-#include <sys/inotify.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/files.h"
@@ -48,6 +48,7 @@ struct LineCase {
 
 const std::string kLongLine(1 << 19, 'L');
 
+// clang-format off
 const LineCase kLineCases[] = {
     {"empty file", "", {}},
     {"line feeds", "a\nbb\n", {"a", "bb"}},
@@ -64,6 +65,7 @@ const LineCase kLineCases[] = {
     {"high bytes", "\x83\x41\xff\n", {"\x83\x41\xff"}},
     {"a half-megabyte line between short ones", "x\n" + kLongLine + "\r\ny", {"x", kLongLine, "y"}},
 };
+// clang-format on
 
 class LineSplitTest : public ::testing::TestWithParam<LineCase> {};
 
@@ -78,7 +80,8 @@ void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 
 std::string CaseName(const ::testing::TestParamInfo<LineCase>& info) {
     std::string name;
-    for (const char* p = info.param.name; *p != '\0'; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    for (const char* p = info.param.name; *p != '\0'; ++p)
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
     return name;
 }
 
@@ -116,6 +119,7 @@ struct LimitCase {
 
 const std::string kFiller(kLimit - 4, 'x');
 
+// clang-format off
 const LimitCase kLimitCases[] = {
     {"exactly at the limit", "a\n" + kFiller + "\nb", {"a", kFiller, "b"}, false},
     // The lines that ended within the limit still come out; the one the limit cuts does not.
@@ -125,6 +129,7 @@ const LimitCase kLimitCases[] = {
     {"megabytes after an end-of-file byte", "a\n\x1a" + std::string(3 * kLimit, 'y'), {"a"}, false},
     {"one line far past the limit", std::string(3 * kLimit, '\0'), {}, true},
 };
+// clang-format on
 
 // The lines and the verdict of one text file.
 struct Reading {

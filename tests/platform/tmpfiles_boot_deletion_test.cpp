@@ -56,8 +56,8 @@ protected:
     }
 
     static std::string EntryText(const std::string& copy, const fs::path& entry) {
-        return "# zvfirm's temporary restart copy, and this entry with it.\nr " + copy +
-               "\nr " + entry.string() + "\n";
+        return "# zvfirm's temporary restart copy, and this entry with it.\nr " + copy + "\nr " +
+               entry.string() + "\n";
     }
 
     TempFolder folder_;
@@ -97,10 +97,12 @@ TEST_F(TmpfilesEntry, NothingIsWrittenWhereNothingWillReadIt) {
         bool inMemory;
         bool deleted;
     };
+    // clang-format off
     const Case cases[] = {
         {"folder emptied at boot", true, true, true, true},
         {"no system folder, no user manager", false, false, false, false},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (!c.systemFolder) fs::remove_all(system_);

@@ -27,7 +27,7 @@ extern char** environ;
 
 namespace {
 
-constexpr int kRounds = 7;             // each figure is the median of this many rounds
+constexpr int kRounds = 7;  // each figure is the median of this many rounds
 constexpr int kCommandsPerRound = 2000;
 constexpr uint32_t kImageSize = 2 * 1024 * 1024;
 constexpr uint32_t kChunk = 8192;
@@ -58,9 +58,8 @@ void Print(const char* what, const Spread& spread, const char* unit = "us per co
 }
 
 void PrintRatio(const char* what, const Spread& measured, const Spread& base) {
-    std::printf("BENCH: %-52s %.2fx (medians; from %.2fx to %.2fx across rounds' extremes)\n",
-                what, measured.median / base.median, measured.low / base.high,
-                measured.high / base.low);
+    std::printf("BENCH: %-52s %.2fx (medians; from %.2fx to %.2fx across rounds' extremes)\n", what,
+                measured.median / base.median, measured.low / base.high, measured.high / base.low);
 }
 
 bool WriteDebugParameter(const char* name, const char* value) {
@@ -135,9 +134,10 @@ Spread ToolDownload(const char* tool, const char* node, const char* imagePath, b
 }  // namespace
 
 void RunBenchmark(const char* genericNode, const char* sgWriteBuffer) {
-    std::printf("== benchmark against scsi_debug with no response delay (%d rounds; %d commands "
-                "per round; 2 MiB in 8 KiB chunks)\n",
-                kRounds, kCommandsPerRound);
+    std::printf(
+        "== benchmark against scsi_debug with no response delay (%d rounds; %d commands "
+        "per round; 2 MiB in 8 KiB chunks)\n",
+        kRounds, kCommandsPerRound);
     WriteDebugParameter("delay", "0");
 
     UsePassThrough = 1;

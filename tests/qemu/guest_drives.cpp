@@ -19,6 +19,7 @@ namespace fs = std::filesystem;
 // scsi-cd sets the HiSup bit with response format 2 (0x12). An IDE controller cannot lose
 // one drive while running, so each ATAPI drive has an AHCI controller of its own, and the
 // controller is what the host unplugs.
+// clang-format off
 const DriveKind kKinds[] = {
     // name, product, revision, host, part, QEMU drive, QEMU unplug, byte 3
     {"scsi_debug", "scsi_debug      ", nullptr, "scsi_debug", nullptr, nullptr, nullptr, 0x02},
@@ -30,6 +31,7 @@ const DriveKind kKinds[] = {
     {"scsi-cd on virtio-scsi", "QEMU CD-ROM     ", "AS01", "virtio_scsi", "ASPI", "vcd1",
      "vcd1", 0x12},
 };
+// clang-format on
 
 // The first line of a sysfs attribute, with its line break removed but its blanks kept
 // (vendor and model are blank padded to their full width).
@@ -70,8 +72,8 @@ std::vector<GuestDrive> FindGuestDrives() {
         drive.blockName = name;
         const fs::path device = entry.path() / "device";
         const std::string address = fs::read_symlink(device, error).filename().string();
-        if (std::sscanf(address.c_str(), "%u:%u:%u:%u", &drive.host, &drive.channel,
-                        &drive.target, &drive.lun) != 4)
+        if (std::sscanf(address.c_str(), "%u:%u:%u:%u", &drive.host, &drive.channel, &drive.target,
+                        &drive.lun) != 4)
             continue;
         drive.hostName = Attribute(fs::path("/sys/class/scsi_host") /
                                    ("host" + std::to_string(drive.host)) / "proc_name");
@@ -89,8 +91,7 @@ std::vector<GuestDrive> FindGuestDrives() {
     return drives;
 }
 
-const GuestDrive* DriveWithIdentity(const std::vector<GuestDrive>& drives,
-                                    const char* identity) {
+const GuestDrive* DriveWithIdentity(const std::vector<GuestDrive>& drives, const char* identity) {
     for (const GuestDrive& drive : drives)
         if (std::memcmp(drive.identity.data(), identity, 28) == 0) return &drive;
     return nullptr;

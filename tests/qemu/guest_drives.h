@@ -14,31 +14,30 @@
 #include <vector>
 
 struct DriveKind {
-    const char* name;           // for the report
-    const char* product;        // INQUIRY product identification, 16 characters
-    const char* revision;       // INQUIRY revision, 4 characters; nullptr: any
-    const char* host;           // proc_name of its SCSI host
-    const char* part;           // "pass-through" or "ASPI": the part that uses the drive
-    const char* qemuDrive;      // QEMU id of the drive (tray requests); nullptr: not QEMU's
-    const char* qemuUnplug;     // QEMU id of what device_del removes to take the drive away
-    uint8_t inquiryByte3;       // byte 3 of the INQUIRY data as it reaches the program
+    const char* name;        // for the report
+    const char* product;     // INQUIRY product identification, 16 characters
+    const char* revision;    // INQUIRY revision, 4 characters; nullptr: any
+    const char* host;        // proc_name of its SCSI host
+    const char* part;        // "pass-through" or "ASPI": the part that uses the drive
+    const char* qemuDrive;   // QEMU id of the drive (tray requests); nullptr: not QEMU's
+    const char* qemuUnplug;  // QEMU id of what device_del removes to take the drive away
+    uint8_t inquiryByte3;    // byte 3 of the INQUIRY data as it reaches the program
 };
 
 // What sysfs shows of one optical drive.
 struct GuestDrive {
-    std::string blockName;                // "sr1"
+    std::string blockName;  // "sr1"
     unsigned host = 0, channel = 0, target = 0, lun = 0;
-    std::string hostName;                 // its host's proc_name
-    std::string identity;                 // vendor, product and revision: 28 characters
-    const DriveKind* kind = nullptr;      // nullptr when no kind fits
+    std::string hostName;             // its host's proc_name
+    std::string identity;             // vendor, product and revision: 28 characters
+    const DriveKind* kind = nullptr;  // nullptr when no kind fits
 };
 
 // The optical drives present now, in block-node order, each matched to its kind.
 std::vector<GuestDrive> FindGuestDrives();
 
 // The drive whose INQUIRY identity (28 characters from byte 8) is `identity`, or nullptr.
-const GuestDrive* DriveWithIdentity(const std::vector<GuestDrive>& drives,
-                                    const char* identity);
+const GuestDrive* DriveWithIdentity(const std::vector<GuestDrive>& drives, const char* identity);
 
 // The number of distinct SCSI hosts among `drives`.
 unsigned HostCount(const std::vector<GuestDrive>& drives);

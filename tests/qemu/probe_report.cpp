@@ -34,10 +34,9 @@ std::string Outcome() {
     char text[112];
     std::snprintf(text, sizeof text,
                   "srb_status=%02X ha=%02X targ=%02X cdb=%u sense=%02X/%02X/%02X",
-                  CommandStatus->SRB_Status, CommandStatus->SRB_HaStat,
-                  CommandStatus->SRB_TargStat, CommandStatus->SRB_CDBLen,
-                  CommandStatus->SenseArea[kSenseKeyByte], CommandStatus->SenseArea[kSenseAsc],
-                  CommandStatus->SenseArea[kSenseAscq]);
+                  CommandStatus->SRB_Status, CommandStatus->SRB_HaStat, CommandStatus->SRB_TargStat,
+                  CommandStatus->SRB_CDBLen, CommandStatus->SenseArea[kSenseKeyByte],
+                  CommandStatus->SenseArea[kSenseAsc], CommandStatus->SenseArea[kSenseAscq]);
     return text;
 }
 

@@ -45,12 +45,12 @@
 #include "scsi/drive_entry.h"
 #include "scsi/exec_scsi_command.h"
 #include "scsi/failure_text.h"
+#include "scsi/pass_through_transport.h"
 #include "tests/qemu/benchmark.h"
 #include "tests/qemu/guest_drives.h"
 #include "tests/qemu/probe_report.h"
 #include "tests/qemu/signal_check.h"
 #include "tests/qemu/update_check.h"
-#include "scsi/pass_through_transport.h"
 
 namespace {
 
@@ -227,8 +227,8 @@ void CheckRefusedWriteBuffer(const Part& part, const DriveEntry& entry, const Dr
     uint8_t chunk[16] = {};
     const ScsiResult result = WriteBuffer(entry, chunk, sizeof chunk, 0, 4, 0);
     const std::string text = FailureText(result);
-    std::printf("  %s WRITE BUFFER mode 4 -> %d %s \"%s\"\n", part.name, result,
-                Outcome().c_str(), text.c_str());
+    std::printf("  %s WRITE BUFFER mode 4 -> %d %s \"%s\"\n", part.name, result, Outcome().c_str(),
+                text.c_str());
     Verdict(result == kScsiTargetError && CommandStatus->SRB_TargStat == kCheckCondition &&
                 SenseKey() == kIllegalRequest && Asc() == kInvalidOpcodeAsc && Ascq() == 0 &&
                 CommandStatus->SRB_CDBLen == (entry.Atapi ? 12 : 10) && text == kCheckConditionText,
@@ -254,16 +254,15 @@ void CheckOpenTray(const Part& part, const DriveEntry& entry, const DriveKind& k
                 text == kCheckConditionText,
             "%s %s: TEST UNIT READY with the tray open returns 4 with 02/3A/00 and the text "
             "\"%s\" (got %d, %s, \"%s\")",
-            part.name, kind.name, kCheckConditionText, result,
-            Outcome().c_str(), text.c_str());
+            part.name, kind.name, kCheckConditionText, result, Outcome().c_str(), text.c_str());
 
     std::snprintf(request, sizeof request,
                   "{\"execute\": \"blockdev-close-tray\", \"arguments\": {\"id\": \"%s\"}}",
                   kind.qemuDrive);
     RequestFromHost(request);
     result = PollTestUnitReady(part.name, entry, 30000, [](ScsiResult r) { return r == kScsiOk; });
-    Verdict(result == kScsiOk, "%s %s: ready again once the tray is closed (got %d, %s)",
-            part.name, kind.name, result, Outcome().c_str());
+    Verdict(result == kScsiOk, "%s %s: ready again once the tray is closed (got %d, %s)", part.name,
+            kind.name, result, Outcome().c_str());
 }
 
 // A clear failure for a drive that is gone: the device did not open (-1), or the request
@@ -313,11 +312,11 @@ void CheckRemoval(const Part& part, const DriveEntry& entry, const GuestDrive& d
     std::printf("  %s: command %d after %lld ms -> %d in %lld ms, %s \"%s\"\n", part.name, sent,
                 static_cast<long long>(NowMs() - start), result, static_cast<long long>(took),
                 Outcome().c_str(), text.c_str());
-    Verdict(deleted && sent >= kRequestAt && IsGoneDriveFailure(part, result, text) &&
-                took < kHangMs,
-            "%s %s removed in the middle of a run: the next command fails clearly and at once "
-            "(got %d \"%s\" in %lld ms)",
-            part.name, kind.name, result, text.c_str(), static_cast<long long>(took));
+    Verdict(
+        deleted && sent >= kRequestAt && IsGoneDriveFailure(part, result, text) && took < kHangMs,
+        "%s %s removed in the middle of a run: the next command fails clearly and at once "
+        "(got %d \"%s\" in %lld ms)",
+        part.name, kind.name, result, text.c_str(), static_cast<long long>(took));
 
     const int64_t before = NowMs();
     result = TestUnitReady(entry);
@@ -356,15 +355,16 @@ void RawAspiInquiry(const DriveEntry& entry, const GuestDrive& drive) {
     if (sent == SS_PENDING) {
         pollfd waiting{event, POLLIN, 0};
         uint64_t count = 0;
-        signalled = poll(&waiting, 1, 20000) == 1 &&
-                    read(event, &count, sizeof count) == sizeof count;
+        signalled =
+            poll(&waiting, 1, 20000) == 1 && read(event, &count, sizeof count) == sizeof count;
     }
     const uint8_t status =
         std::atomic_ref<uint8_t>(request.SRB_Status).load(std::memory_order_acquire);
-    std::printf("  raw execute: SendASPI32Command -> %02X, event %s, SRB_Status=%02X ha=%02X "
-                "targ=%02X data \"%s\"\n",
-                sent, signalled ? "signalled" : "NOT signalled", status, request.SRB_HaStat,
-                request.SRB_TargStat, Printable(data + 8, 28).c_str());
+    std::printf(
+        "  raw execute: SendASPI32Command -> %02X, event %s, SRB_Status=%02X ha=%02X "
+        "targ=%02X data \"%s\"\n",
+        sent, signalled ? "signalled" : "NOT signalled", status, request.SRB_HaStat,
+        request.SRB_TargStat, Printable(data + 8, 28).c_str());
     Verdict(signalled && status == SS_COMP && request.SRB_TargStat == 0 &&
                 std::memcmp(data + 8, drive.identity.data(), 28) == 0,
             "ASPI %s: a raw INQUIRY execute request completes through its event with the drive's "
@@ -410,8 +410,8 @@ std::vector<Found> Discover(const Part& part, const std::vector<GuestDrive>& dri
             if (drive != nullptr) {
                 const size_t index = static_cast<size_t>(drive - drives.data());
                 const char letter = static_cast<char>('D' + index);
-                expected = std::string(1, letter) + ":\\ [" + drive->identity.substr(0, 24) +
-                           " " + drive->identity.substr(24, 4) + "]";
+                expected = std::string(1, letter) + ":\\ [" + drive->identity.substr(0, 24) + " " +
+                           drive->identity.substr(24, 4) + "]";
             }
         } else {
             std::snprintf(prefix, sizeof prefix, "(%u,%u) ", entry.HaId, entry.Target);
@@ -422,8 +422,8 @@ std::vector<Found> Discover(const Part& part, const std::vector<GuestDrive>& dri
                 drive = DriveWithIdentity(drives, identity.c_str());
             }
             if (drive != nullptr)
-                expected = prefix + drive->identity.substr(0, 24) + " " +
-                           drive->identity.substr(24, 4);
+                expected =
+                    prefix + drive->identity.substr(0, 24) + " " + drive->identity.substr(24, 4);
         }
         if (drive == nullptr || drive->kind == nullptr) {
             Verdict(false, "%s discovery: \"%s\" is a drive of the guest's kinds", part.name,
@@ -438,12 +438,12 @@ std::vector<Found> Discover(const Part& part, const std::vector<GuestDrive>& dri
             const bool asked = AspiHostAdapterInquiry(entry.HaId, &answer) == 0;
             const std::string identifier =
                 asked ? Printable(answer->HA_Identifier, sizeof answer->HA_Identifier) : "";
-            Verdict(asked && identifier.rfind(drive->hostName, 0) == 0 &&
-                        entry.Target == drive->target,
-                    "ASPI %s: adapter %u is its host \"%s\" and target %u its target id "
-                    "(adapter identifier \"%s\", sysfs %u:%u:%u:%u)",
-                    drive->kind->name, entry.HaId, drive->hostName.c_str(), entry.Target,
-                    identifier.c_str(), drive->host, drive->channel, drive->target, drive->lun);
+            Verdict(
+                asked && identifier.rfind(drive->hostName, 0) == 0 && entry.Target == drive->target,
+                "ASPI %s: adapter %u is its host \"%s\" and target %u its target id "
+                "(adapter identifier \"%s\", sysfs %u:%u:%u:%u)",
+                drive->kind->name, entry.HaId, drive->hostName.c_str(), entry.Target,
+                identifier.c_str(), drive->host, drive->channel, drive->target, drive->lun);
         }
         matched.push_back({static_cast<uint16_t>(i), entry, *drive});
     }
@@ -562,12 +562,13 @@ void AspiPart() {
             Verdict(false, "ASPI HA inquiry of adapter %u", adapter);
             continue;
         }
-        std::printf("  HA inquiry %u: status=%02X count=%u manager=\"%s\" identifier=\"%s\" "
-                    "unique[0..3]=%02X %02X %02X %02X\n",
-                    adapter, answer->SRB_Status, answer->HA_Count,
-                    Printable(answer->HA_ManagerId, 16).c_str(),
-                    Printable(answer->HA_Identifier, 16).c_str(), answer->HA_Unique[0],
-                    answer->HA_Unique[1], answer->HA_Unique[2], answer->HA_Unique[3]);
+        std::printf(
+            "  HA inquiry %u: status=%02X count=%u manager=\"%s\" identifier=\"%s\" "
+            "unique[0..3]=%02X %02X %02X %02X\n",
+            adapter, answer->SRB_Status, answer->HA_Count,
+            Printable(answer->HA_ManagerId, 16).c_str(),
+            Printable(answer->HA_Identifier, 16).c_str(), answer->HA_Unique[0],
+            answer->HA_Unique[1], answer->HA_Unique[2], answer->HA_Unique[3]);
     }
     DriveEntry absent{};
     absent.Target = 7;

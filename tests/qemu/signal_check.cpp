@@ -102,10 +102,11 @@ void CheckSignalDuringCommand(const char* part, const DriveEntry& entry, const G
         const long after = DispatchCount(drive);
         sigaction(SIGUSR1, &previous, nullptr);
 
-        std::printf("  %s WRITE BUFFER with %s: -> %d in %lld ms, %s; signal sent to %d "
-                    "thread(s), caught %d time(s); dispatches %ld\n",
-                    part, c.name, result, static_cast<long long>(took), outcome.c_str(),
-                    signalled, signalsCaught.load(), after - before);
+        std::printf(
+            "  %s WRITE BUFFER with %s: -> %d in %lld ms, %s; signal sent to %d "
+            "thread(s), caught %d time(s); dispatches %ld\n",
+            part, c.name, result, static_cast<long long>(took), outcome.c_str(), signalled,
+            signalsCaught.load(), after - before);
         Verdict(slowed && before >= 0 && signalled > 0 && after - before == 1 && result == kScsiOk,
                 "%s scsi_debug: a signal (%s) during WRITE BUFFER: the command is dispatched "
                 "once and its own outcome returned (dispatched %ld time(s), got %d)",

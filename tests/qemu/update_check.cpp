@@ -53,10 +53,11 @@ void CheckUpdate(const char* part, uint16_t tableIndex, bool followUp) {
     const int64_t took = NowMs() - start;
     const uint8_t state = WorkerState.load(std::memory_order_acquire);
     const uint32_t counter = ChunkCounter.load(std::memory_order_acquire);
-    std::printf("  %s worker ended after %lld ms: WorkerState %u, ChunkCounter %u, last "
-                "command %s, LastErrorText \"%s\"\n",
-                part, static_cast<long long>(took), state, counter, Outcome().c_str(),
-                LastErrorText.c_str());
+    std::printf(
+        "  %s worker ended after %lld ms: WorkerState %u, ChunkCounter %u, last "
+        "command %s, LastErrorText \"%s\"\n",
+        part, static_cast<long long>(took), state, counter, Outcome().c_str(),
+        LastErrorText.c_str());
     Verdict(started && state == kWorkerDone && counter == 0,
             "%s update worker: a one-chunk image in mode 5 to scsi_debug ends in success "
             "(WorkerState %u, ChunkCounter %u)",
@@ -79,8 +80,7 @@ void CheckUpdate(const char* part, uint16_t tableIndex, bool followUp) {
     }
     if (!followUp)
         Verdict(microcodeChanged,
-                "%s scsi_debug reports the changed microcode (06/3F/16) after the update",
-                part);
+                "%s scsi_debug reports the changed microcode (06/3F/16) after the update", part);
     // START STOP UNIT with Start 1 lets the drive answer again for the checks that follow.
     StartStopUnit(entry, 1, 0);
     ScsiResult result = kScsiOk;
@@ -90,6 +90,6 @@ void CheckUpdate(const char* part, uint16_t tableIndex, bool followUp) {
         std::printf("  %s TEST UNIT READY after START UNIT -> %d %s\n", part, result,
                     Outcome().c_str());
     }
-    Verdict(result == kScsiOk, "%s scsi_debug is ready again after START UNIT (got %d, %s)",
-            part, result, Outcome().c_str());
+    Verdict(result == kScsiOk, "%s scsi_debug is ready again after START UNIT (got %d, %s)", part,
+            result, Outcome().c_str());
 }

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
-#include <functional>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <string>
@@ -85,10 +85,10 @@ private:
 
 // What the scripted manager does with an execute request.
 struct ExecuteScript {
-    bool pend = false;         // return SS_PENDING and complete on another thread once the
-                               // transport waits
+    bool pend = false;  // return SS_PENDING and complete on another thread once the
+                        // transport waits
     bool neverComplete = false;
-    bool honourAbort = true;   // SC_ABORT_SRB marks the pending request SS_ABORTED
+    bool honourAbort = true;  // SC_ABORT_SRB marks the pending request SS_ABORTED
     uint8_t status = SS_COMP;
     uint8_t haStat = 0;
     uint8_t targStat = 0;
@@ -104,11 +104,11 @@ struct ScriptedManager {
     uint8_t deviceTypeStatus = SS_COMP;
     uint8_t deviceType = 5;
 
-    std::vector<uint8_t> commands;        // SRB_Cmd of every request, in order
+    std::vector<uint8_t> commands;  // SRB_Cmd of every request, in order
     SRB_HAInquiry inquirySeen{};
     SRB_GDEVBlock deviceTypeSeen{};
-    SRB_ExecSCSICmd executeSeen{};        // the execute request as sent
-    std::vector<uint8_t> dataSeen;        // SRB_BufLen bytes at SRB_BufPointer when sent
+    SRB_ExecSCSICmd executeSeen{};  // the execute request as sent
+    std::vector<uint8_t> dataSeen;  // SRB_BufLen bytes at SRB_BufPointer when sent
     SRB_Abort abortSeen{};
 
     SRB_ExecSCSICmd* pending = nullptr;
@@ -122,7 +122,8 @@ struct ScriptedManager {
             std::memcpy(request.SenseArea, script.sense.data(), script.sense.size());
         request.SRB_HaStat = script.haStat;
         request.SRB_TargStat = script.targStat;
-        std::atomic_ref<uint8_t>(request.SRB_Status).store(script.status, std::memory_order_release);
+        std::atomic_ref<uint8_t>(request.SRB_Status)
+            .store(script.status, std::memory_order_release);
     }
 };
 
@@ -151,7 +152,8 @@ uint32_t ScriptedSend(void* srb) {
     case SC_EXEC_SCSI_CMD: {
         auto& request = *static_cast<SRB_ExecSCSICmd*>(srb);
         manager->executeSeen = request;
-        manager->dataSeen.assign(request.SRB_BufPointer, request.SRB_BufPointer + request.SRB_BufLen);
+        manager->dataSeen.assign(request.SRB_BufPointer,
+                                 request.SRB_BufPointer + request.SRB_BufLen);
         if (!manager->script.pend) {
             manager->Complete(request);
             return request.SRB_Status;
@@ -180,14 +182,14 @@ uint32_t ScriptedSend(void* srb) {
         }
         return request.SRB_Status;
     }
-    default:
-        return SS_INVALID_CMD;
+    default: return SS_INVALID_CMD;
     }
 }
 
 void* SupportSymbol() { return reinterpret_cast<void*>(&ScriptedSupportInfo); }
 void* SendSymbol() { return reinterpret_cast<void*>(&ScriptedSend); }
 
+// clang-format off
 const ScriptedLibraryLoader::Symbols kCompleteManager = {
     {"GetASPI32SupportInfo", SupportSymbol()}, {"SendASPI32Command", SendSymbol()}};
 
@@ -227,6 +229,7 @@ protected:
     platform::ScopedServices scoped_;
     DriveEntry entry_{};
 };
+// clang-format on
 
 // --- Loading the manager --------------------------------------------------------------
 
@@ -256,11 +259,13 @@ TEST_F(AspiTransportTest, MissingLibraryCannotBeOpened) {
 }
 
 TEST_F(AspiTransportTest, LibraryWithoutAnEntryPointCountsAsNotLoadable) {
+    // clang-format off
     const ScriptedLibraryLoader::Symbols kCases[] = {
         {{"GetASPI32SupportInfo", SupportSymbol()}},
         {{"SendASPI32Command", SendSymbol()}},
         {},
     };
+    // clang-format on
     for (const auto& symbols : kCases) {
         ScriptedLibraryLoader loader;
         loader.AddLibrary(kBesideExecutable, symbols);
@@ -385,6 +390,7 @@ struct OutcomeCase {
 };
 
 // The result rules, in the order status, adapter, target: a later rule that holds wins.
+// clang-format off
 const OutcomeCase kOutcomes[] = {
     {SS_COMP, 0, 0, 0, 0},
     {SS_ERR, 0, 2, 0x09, 4},
@@ -403,6 +409,7 @@ const OutcomeCase kOutcomes[] = {
     {SS_ABORTED, 0x12, 0, 0, 1},
     {SS_ERR, 0x12, 2, 0x00, 4},       // underrun is no error; the target status is
 };
+// clang-format on
 
 TEST_F(AspiTransportTest, ResultFollowsStatusAdapterAndTargetInThatOrder) {
     OpenCompleteManager();
@@ -473,10 +480,13 @@ TEST_F(AspiTransportTest, DataOutIsSentFromAnAlignedCopy) {
 
         EXPECT_EQ(AspiExecute(entry_, data, sizeof data, cdb, 10, kDirOut), 0);
         EXPECT_NE(manager_.executeSeen.SRB_BufPointer, data);
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(manager_.executeSeen.SRB_BufPointer) % (uint64_t{mask} + 1), 0u)
+        EXPECT_EQ(
+            reinterpret_cast<uintptr_t>(manager_.executeSeen.SRB_BufPointer) % (uint64_t{mask} + 1),
+            0u)
             << "mask " << mask;
         EXPECT_EQ(manager_.dataSeen, original);
-        EXPECT_EQ(std::vector<uint8_t>(data, data + 16), original) << "the caller's data is never written";
+        EXPECT_EQ(std::vector<uint8_t>(data, data + 16), original)
+            << "the caller's data is never written";
         EXPECT_EQ(manager_.executeSeen.SRB_Flags, kDirOut | SRB_EVENT_NOTIFY);
     }
 }
@@ -553,7 +563,8 @@ TEST_F(AspiTransportTest, RequestThatNeverCompletesIsGivenUpAndReadsAsAborted) {
         EXPECT_EQ(CommandStatus->SRB_Status, SS_ABORTED);
         std::string text;
         DescribeFailure(1, text);
-        EXPECT_EQ(text, "SRB aborted.") << (honourAbort ? "manager aborts" : "manager cannot abort");
+        EXPECT_EQ(text, "SRB aborted.")
+            << (honourAbort ? "manager aborts" : "manager cannot abort");
     }
     EXPECT_EQ(events_.waitTimeouts, (std::vector<uint32_t>{kAspiWaitLimitMs, kAspiWaitLimitMs}));
 }

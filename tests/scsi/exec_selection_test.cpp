@@ -52,12 +52,14 @@ TEST_F(ExecSelectionTest, NonZeroFlagSendsThroughPassThroughAndReturnsItsResult)
         ScsiResult expected;
     };
     const std::vector<uint8_t> sense = {0x70, 0, 0x09, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x86, 0};
+    // clang-format off
     const Case cases[] = {
         {1, Answer(), true, 0},
         {1, Answer().Status(2).Sense(sense), true, 4},
         {0x80, Answer().Fails(1117), true, -3},
         {0xFF, Answer(), false, -1},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);
         UsePassThrough = c.flag;

@@ -9,10 +9,10 @@ namespace {
 
 struct FailureCase {
     ScsiResult result;
-    uint8_t status;      // SRB_Status
-    uint8_t haStat;      // SRB_HaStat
-    uint8_t targStat;    // SRB_TargStat
-    uint8_t senseKey;    // sense byte 2, whole
+    uint8_t status;    // SRB_Status
+    uint8_t haStat;    // SRB_HaStat
+    uint8_t targStat;  // SRB_TargStat
+    uint8_t senseKey;  // sense byte 2, whole
     uint8_t asc;
     uint8_t ascq;
     const char* expected;
@@ -20,10 +20,11 @@ struct FailureCase {
 
 std::ostream& operator<<(std::ostream& out, const FailureCase& c) {
     return out << "result " << c.result << " status " << int(c.status) << " ha " << int(c.haStat)
-               << " targ " << int(c.targStat) << " sense " << int(c.senseKey) << "/"
-               << int(c.asc) << "/" << int(c.ascq);
+               << " targ " << int(c.targStat) << " sense " << int(c.senseKey) << "/" << int(c.asc)
+               << "/" << int(c.ascq);
 }
 
+// clang-format off
 const FailureCase kCases[] = {
     // Results with a fixed text; the status record plays no part.
     {-5, 0x04, 0x11, 0x02, 0x09, 0x86, 0x00, "Firmware update failure."},
@@ -104,6 +105,7 @@ const FailureCase kCases[] = {
     {3, 0x04, 0x11, 0x02, 0x09, 0x86, 0x00, ""},
     {-6, 0x04, 0x11, 0x02, 0x09, 0x86, 0x00, ""},
 };
+// clang-format on
 
 class DescribeFailureTest : public ::testing::TestWithParam<FailureCase> {
 protected:

@@ -129,24 +129,23 @@ TEST_P(CdbLengthTest, SendsTheLengthTheRuleGives) {
     EXPECT_EQ(sent.cdb, expected);
     for (size_t i = c.expectedLength; i < sizeof sent.sptd.Cdb; ++i) EXPECT_EQ(sent.sptd.Cdb[i], 0);
     EXPECT_EQ(CommandStatus->SRB_CDBLen, c.expectedLength);
-    EXPECT_EQ(std::vector<uint8_t>(CommandStatus->CDBByte,
-                                   CommandStatus->CDBByte + c.expectedLength),
-              expected);
+    EXPECT_EQ(
+        std::vector<uint8_t>(CommandStatus->CDBByte, CommandStatus->CDBByte + c.expectedLength),
+        expected);
     for (size_t i = c.expectedLength; i < sizeof CommandStatus->CDBByte; ++i)
         EXPECT_EQ(CommandStatus->CDBByte[i], 0) << "CDBByte " << i;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, CdbLengthTest,
-    ::testing::Values(
-        // ATAPI: TEST UNIT READY goes out as 12 zero bytes.
-        CdbLengthCase{1, {0x00, 0, 0, 0, 0, 0}, 6, 12},
-        CdbLengthCase{1, {0x3B, 0x04, 0, 0, 0, 0, 0, 0x20, 0, 0}, 10, 12},
-        CdbLengthCase{1, {0xF5, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 12, 12},
-        // Others: the builder's length, unchanged.
-        CdbLengthCase{0, {0x3B, 0x04, 0, 0, 0x10, 0, 0, 0x20, 0, 0}, 10, 10},
-        CdbLengthCase{0, {0x00, 0, 0, 0, 0, 0}, 6, 6},
-        CdbLengthCase{0, {0xF0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 12, 12}));
+INSTANTIATE_TEST_SUITE_P(Table, CdbLengthTest,
+                         ::testing::Values(
+                             // ATAPI: TEST UNIT READY goes out as 12 zero bytes.
+                             CdbLengthCase{1, {0x00, 0, 0, 0, 0, 0}, 6, 12},
+                             CdbLengthCase{1, {0x3B, 0x04, 0, 0, 0, 0, 0, 0x20, 0, 0}, 10, 12},
+                             CdbLengthCase{1, {0xF5, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 12, 12},
+                             // Others: the builder's length, unchanged.
+                             CdbLengthCase{0, {0x3B, 0x04, 0, 0, 0x10, 0, 0, 0x20, 0, 0}, 10, 10},
+                             CdbLengthCase{0, {0x00, 0, 0, 0, 0, 0}, 6, 6},
+                             CdbLengthCase{0, {0xF0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 12, 12}));
 
 TEST_F(PassThroughTest, AShorterCommandLeavesNoBytesOfTheLongerOneBefore) {
     ASSERT_EQ(Send({0xF5, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 12, kDirNone), 0);
@@ -175,22 +174,22 @@ TEST_P(DirectionTest, ChoosesDirectionAndTimeOut) {
     EXPECT_EQ(LastRequest().sptd.DataTransferLength, 16u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, DirectionTest,
-    ::testing::Values(
-        // WRITE BUFFER download-and-save is the one long command.
-        DirectionCase{kDirOut, 0x3B, 0x05, platform::kDataOut, 600},
-        DirectionCase{kDirOut, 0x3B, 0x04, platform::kDataOut, 10},
-        DirectionCase{kDirOut, 0x3B, 0x25, platform::kDataOut, 10},
-        DirectionCase{kDirOut, 0x3B, 0x85, platform::kDataOut, 10},
-        DirectionCase{kDirIn, 0x3C, 0x05, platform::kDataIn, 10},
-        DirectionCase{kDirIn, 0x12, 0x00, platform::kDataIn, 10},
-        DirectionCase{kDirNone, 0x3B, 0x05, platform::kDataUnspecified, 600},
-        DirectionCase{kDirNone, 0x00, 0x00, platform::kDataUnspecified, 10},
-        // Only bits 0x08 and 0x10 count; both at once is no direction.
-        DirectionCase{kDirIn | kDirNone, 0x12, 0x00, platform::kDataIn, 10},
-        DirectionCase{kDirOut | kDirNone, 0x3B, 0x04, platform::kDataOut, 10},
-        DirectionCase{kDirIn | kDirOut, 0x12, 0x00, platform::kDataUnspecified, 10}));
+INSTANTIATE_TEST_SUITE_P(Table, DirectionTest,
+                         ::testing::Values(
+                             // WRITE BUFFER download-and-save is the one long command.
+                             DirectionCase{kDirOut, 0x3B, 0x05, platform::kDataOut, 600},
+                             DirectionCase{kDirOut, 0x3B, 0x04, platform::kDataOut, 10},
+                             DirectionCase{kDirOut, 0x3B, 0x25, platform::kDataOut, 10},
+                             DirectionCase{kDirOut, 0x3B, 0x85, platform::kDataOut, 10},
+                             DirectionCase{kDirIn, 0x3C, 0x05, platform::kDataIn, 10},
+                             DirectionCase{kDirIn, 0x12, 0x00, platform::kDataIn, 10},
+                             DirectionCase{kDirNone, 0x3B, 0x05, platform::kDataUnspecified, 600},
+                             DirectionCase{kDirNone, 0x00, 0x00, platform::kDataUnspecified, 10},
+                             // Only bits 0x08 and 0x10 count; both at once is no direction.
+                             DirectionCase{kDirIn | kDirNone, 0x12, 0x00, platform::kDataIn, 10},
+                             DirectionCase{kDirOut | kDirNone, 0x3B, 0x04, platform::kDataOut, 10},
+                             DirectionCase{kDirIn | kDirOut, 0x12, 0x00, platform::kDataUnspecified,
+                                           10}));
 
 TEST_F(PassThroughTest, SendsOutgoingDataFromAnAlignedCopy) {
     for (uint32_t mask : {0u, 3u, 511u, 4095u}) {
@@ -325,35 +324,31 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Success: the SCSI status is written, the last error code's bytes stay.
         OutcomeCase{"Good", Answer(), 0, 0xEF, 0xCD, 0x00},
-        OutcomeCase{"CheckConditionWithSense",
-                    Answer().Status(2).Sense(Sense(0x09, 0x86, 0x00)), 4, 0xEF, 0xCD, 0x02},
-        OutcomeCase{"SenseKeyByteWithFlagBits",
-                    Answer().Status(2).Sense(Sense(0x24, 0x00, 0x00)), 4, 0xEF, 0xCD, 0x02},
+        OutcomeCase{"CheckConditionWithSense", Answer().Status(2).Sense(Sense(0x09, 0x86, 0x00)), 4,
+                    0xEF, 0xCD, 0x02},
+        OutcomeCase{"SenseKeyByteWithFlagBits", Answer().Status(2).Sense(Sense(0x24, 0x00, 0x00)),
+                    4, 0xEF, 0xCD, 0x02},
         // Without sense data only CONDITION MET is a success; any other status is the
         // target's error, kept in SRB_TargStat.
         OutcomeCase{"CheckConditionWithoutSense", Answer().Status(2), 4, 0xEF, 0xCD, 0x02},
         OutcomeCase{"BusyWithoutSense", Answer().Status(8), 4, 0xEF, 0xCD, 0x08},
-        OutcomeCase{"ReservationConflictWithoutSense", Answer().Status(0x18), 4, 0xEF, 0xCD,
-                    0x18},
+        OutcomeCase{"ReservationConflictWithoutSense", Answer().Status(0x18), 4, 0xEF, 0xCD, 0x18},
         OutcomeCase{"ConditionMetWithoutSense", Answer().Status(4), 0, 0xEF, 0xCD, 0x04},
-        OutcomeCase{"ConditionMetWithSense", Answer().Status(4).Sense(Sense(0x06, 0x29, 0x00)),
-                    4, 0xEF, 0xCD, 0x04},
+        OutcomeCase{"ConditionMetWithSense", Answer().Status(4).Sense(Sense(0x06, 0x29, 0x00)), 4,
+                    0xEF, 0xCD, 0x04},
         // Good status with stale-looking sense bytes: still success.
-        OutcomeCase{"GoodStatusWithSense", Answer().Sense(Sense(0x06, 0x29, 0x00)), 0, 0xEF, 0xCD, 0},
+        OutcomeCase{"GoodStatusWithSense", Answer().Sense(Sense(0x06, 0x29, 0x00)), 0, 0xEF, 0xCD,
+                    0},
         // A failed request: sense data wins over the system error code.
-        OutcomeCase{"FailedWithSense",
-                    Answer().Fails(121).Sense(Sense(0x02, 0x04, 0x01)),
-                    4, 0xEF, 0xCD, 0x00},
+        OutcomeCase{"FailedWithSense", Answer().Fails(121).Sense(Sense(0x02, 0x04, 0x01)), 4, 0xEF,
+                    0xCD, 0x00},
         OutcomeCase{"FailedWithSenseAndStatus",
-                    Answer().Fails(1117).Status(2).Sense(Sense(0x09, 0x88, 0x00)),
-                    4, 0xEF, 0xCD, 0x02},
+                    Answer().Fails(1117).Status(2).Sense(Sense(0x09, 0x88, 0x00)), 4, 0xEF, 0xCD,
+                    0x02},
         // Without sense data the low three bytes of the code replace the status bytes.
-        OutcomeCase{"FailedIoError", Answer().Fails(1117), -3, 0x5D, 0x04,
-                    0x00},
-        OutcomeCase{"FailedTimeOut", Answer().Fails(121).Status(2),
-                    -3, 0x79, 0x00, 0x00},
-        OutcomeCase{"FailedWideCode", Answer().Fails(0x7F123456), -3, 0x56,
-                    0x34, 0x12}));
+        OutcomeCase{"FailedIoError", Answer().Fails(1117), -3, 0x5D, 0x04, 0x00},
+        OutcomeCase{"FailedTimeOut", Answer().Fails(121).Status(2), -3, 0x79, 0x00, 0x00},
+        OutcomeCase{"FailedWideCode", Answer().Fails(0x7F123456), -3, 0x56, 0x34, 0x12}));
 
 // Runs in a child process whose address space is capped, so that the outgoing copy cannot
 // be allocated while everything else works. Exits 0 when the transport behaved.

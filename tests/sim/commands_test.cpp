@@ -32,26 +32,47 @@ TEST_P(CommandTableTest, AnswersWithTheExpectedStatusAndSense) {
 INSTANTIATE_TEST_SUITE_P(
     Table, CommandTableTest,
     testing::Values(
-        CommandCase{"TurClosedEmpty", "medium = empty", TestUnitReadyCdb(), Direction::None, 0, "02/3A/01"},
+        CommandCase{"TurClosedEmpty", "medium = empty", TestUnitReadyCdb(), Direction::None, 0,
+                    "02/3A/01"},
         CommandCase{"TurOpen", "medium = open", TestUnitReadyCdb(), Direction::None, 0, "02/3A/02"},
         CommandCase{"TurLoaded", "medium = loaded", TestUnitReadyCdb(), Direction::None, 0, "GOOD"},
         CommandCase{"TurTwelveBytes", "medium = loaded", Bytes(12, 0), Direction::None, 0, "GOOD"},
-        CommandCase{"UnknownOpcode", "", {0x28, 0, 0, 0, 0, 0, 0, 0, 0, 0}, Direction::None, 0, "05/20/00"},
+        CommandCase{
+            "UnknownOpcode", "", {0x28, 0, 0, 0, 0, 0, 0, 0, 0, 0}, Direction::None, 0, "05/20/00"},
         CommandCase{"ShortWriteBuffer", "", {0x3B, 4, 0, 0, 0, 0}, Direction::None, 0, "05/24/00"},
-        CommandCase{"TenByteVendorCommand", "", {0xF5, 0, 0, 0, 0, 0x0F, 0x80, 0x48, 0, 16}, Direction::In, 16, "05/24/00"},
-        CommandCase{"InquiryVitalProductData", "", {0x12, 1, 0x80, 0, 36, 0}, Direction::In, 36, "05/24/00"},
+        CommandCase{"TenByteVendorCommand",
+                    "",
+                    {0xF5, 0, 0, 0, 0, 0x0F, 0x80, 0x48, 0, 16},
+                    Direction::In,
+                    16,
+                    "05/24/00"},
+        CommandCase{"InquiryVitalProductData",
+                    "",
+                    {0x12, 1, 0x80, 0, 36, 0},
+                    Direction::In,
+                    36,
+                    "05/24/00"},
         CommandCase{"InquiryWithoutDataIn", "", InquiryCdb(36), Direction::Out, 36, "05/24/00"},
-        CommandCase{"WriteBufferWithoutData", "", WriteBufferCdb(4, 0, 0, 16), Direction::None, 0, "05/24/00"},
-        CommandCase{"WriteBufferShortData", "", WriteBufferCdb(4, 0, 0, 16), Direction::Out, 8, "05/24/00"},
-        CommandCase{"WriteBufferUnknownMode", "", WriteBufferCdb(7, 0, 0, 0), Direction::Out, 0, "05/24/00"},
-        CommandCase{"DownloadToOtherBuffer", "", WriteBufferCdb(4, 1, 0, 16), Direction::Out, 16, "05/24/00"},
-        CommandCase{"DownloadPastCapacity", "", WriteBufferCdb(4, 0, 0xFFFFFF, 16), Direction::Out, 16, "05/24/00"},
-        CommandCase{"DownloadChunk", "", WriteBufferCdb(4, 0, 0x12000, 16), Direction::Out, 16, "GOOD"},
+        CommandCase{"WriteBufferWithoutData", "", WriteBufferCdb(4, 0, 0, 16), Direction::None, 0,
+                    "05/24/00"},
+        CommandCase{"WriteBufferShortData", "", WriteBufferCdb(4, 0, 0, 16), Direction::Out, 8,
+                    "05/24/00"},
+        CommandCase{"WriteBufferUnknownMode", "", WriteBufferCdb(7, 0, 0, 0), Direction::Out, 0,
+                    "05/24/00"},
+        CommandCase{"DownloadToOtherBuffer", "", WriteBufferCdb(4, 1, 0, 16), Direction::Out, 16,
+                    "05/24/00"},
+        CommandCase{"DownloadPastCapacity", "", WriteBufferCdb(4, 0, 0xFFFFFF, 16), Direction::Out,
+                    16, "05/24/00"},
+        CommandCase{"DownloadChunk", "", WriteBufferCdb(4, 0, 0x12000, 16), Direction::Out, 16,
+                    "GOOD"},
         CommandCase{"BoardRecord", "", ReadBoardCdb(0xF8048, 16), Direction::In, 16, "GOOD"},
-        CommandCase{"BoardPastAddressSpace", "", ReadBoardCdb(0xFFFFFFF8, 16), Direction::In, 16, "05/21/00"},
+        CommandCase{"BoardPastAddressSpace", "", ReadBoardCdb(0xFFFFFFF8, 16), Direction::In, 16,
+                    "05/21/00"},
         CommandCase{"VendorWrite", "", WriteVendorCdb(0x3A, 10), Direction::Out, 10, "GOOD"},
-        CommandCase{"VendorWriteWithoutData", "", WriteVendorCdb(0x3A, 10), Direction::None, 0, "05/24/00"},
-        CommandCase{"StartStopClosesTray", "medium = open", StartStopCdb(3), Direction::None, 0, "GOOD"}),
+        CommandCase{"VendorWriteWithoutData", "", WriteVendorCdb(0x3A, 10), Direction::None, 0,
+                    "05/24/00"},
+        CommandCase{"StartStopClosesTray", "medium = open", StartStopCdb(3), Direction::None, 0,
+                    "GOOD"}),
     [](const testing::TestParamInfo<CommandCase>& param) { return param.param.name; });
 
 TEST(InquiryTest, ReportsTheDescribedIdentity) {
@@ -63,19 +84,18 @@ TEST(InquiryTest, ReportsTheDescribedIdentity) {
         EXPECT_EQ(data[0], 0x25);
         EXPECT_EQ(data[3], 0x02);
         EXPECT_EQ(data[4], 31);
-        EXPECT_EQ(std::string(data.begin() + 8, data.end()),
-                  "ZORVANT CDRW   ZV-52    1.0 ") << "opcode " << int(opcode);
+        EXPECT_EQ(std::string(data.begin() + 8, data.end()), "ZORVANT CDRW   ZV-52    1.0 ")
+            << "opcode " << int(opcode);
     }
 }
 
 TEST(InquiryTest, HonoursTheAllocationLength) {
     auto drive = MakeDrive("");
     Bytes data(40, 0xEE);
-    const sim::Response response =
-        Send(*drive, InquiryCdb(10), Direction::In, data.data(), 40);
+    const sim::Response response = Send(*drive, InquiryCdb(10), Direction::In, data.data(), 40);
     EXPECT_EQ(Summary(response), "GOOD");
     EXPECT_EQ(response.transferred, 10u);
-    EXPECT_EQ(data[9], 'O');   // "ZORVANT " from byte 8
+    EXPECT_EQ(data[9], 'O');    // "ZORVANT " from byte 8
     EXPECT_EQ(data[10], 0xEE);  // beyond the allocation: untouched
 
     const sim::Response longer = Send(*drive, InquiryCdb(96), Direction::In, data.data(), 40);
@@ -167,7 +187,8 @@ TEST(ConcurrencyTest, CommandsFromSeveralThreadsAreAllServedAndLogged) {
     auto work = [&] {
         for (int i = 0; i < kPerThread; ++i) {
             Bytes data(36, 0);
-            EXPECT_EQ(Summary(Send(*drive, InquiryCdb(36), Direction::In, data.data(), 36)), "GOOD");
+            EXPECT_EQ(Summary(Send(*drive, InquiryCdb(36), Direction::In, data.data(), 36)),
+                      "GOOD");
             EXPECT_EQ(TestUnitReady(*drive), "GOOD");
         }
     };

@@ -39,8 +39,9 @@ TEST(DemoPackageTest, DemoDriveAcceptsTheGeneratedImage) {
     ASSERT_EQ(drives.size(), 1u);
     sim::Drive drive(drives[0]);
 
-    const std::string imagePath = (std::filesystem::temp_directory_path() /
-                                   ("zv_demo_image_" + std::to_string(::getpid()))).string();
+    const std::string imagePath =
+        (std::filesystem::temp_directory_path() / ("zv_demo_image_" + std::to_string(::getpid())))
+            .string();
     ASSERT_EQ(std::system((std::string(ZV_MAKE_IMAGE) + " " + imagePath).c_str()), 0);
     std::ifstream file(imagePath, std::ios::binary);
     Bytes image((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -64,7 +65,8 @@ TEST(DemoPackageTest, DemoDriveAcceptsTheGeneratedImage) {
         EXPECT_EQ(answer, "GOOD");
     }
     drive.AdvanceClock(std::chrono::milliseconds(drives[0].flashMs));
-    EXPECT_EQ(InquiryRevision(drive), std::string(image.begin() + 0x10018, image.begin() + 0x1001C));
+    EXPECT_EQ(InquiryRevision(drive),
+              std::string(image.begin() + 0x10018, image.begin() + 0x1001C));
     EXPECT_EQ(InquiryRevision(drive), "1.02");
 }
 

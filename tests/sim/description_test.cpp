@@ -125,34 +125,55 @@ INSTANTIATE_TEST_SUITE_P(
         BadDescription{"", "bad.sim: no [drive] section"},
         BadDescription{"# nothing\n", "bad.sim: no [drive] section"},
         BadDescription{"vendor = X\n", "bad.sim:1: 'vendor' outside a [drive] section"},
-        BadDescription{"[drive]\n[disk]\n", "bad.sim:2: unknown section [disk] (only [drive] is known)"},
+        BadDescription{"[drive]\n[disk]\n",
+                       "bad.sim:2: unknown section [disk] (only [drive] is known)"},
         BadDescription{"[drive]\nvendor ZORVANT\n", "bad.sim:2: expected 'key = value'"},
         BadDescription{"[drive]\ncolour = red\n", "bad.sim:2: unknown key 'colour'"},
-        BadDescription{"[drive]\nvendor = A\nvendor = B\n", "bad.sim:3: 'vendor' given twice for one drive"},
-        BadDescription{"[drive]\nvendor = TOOLONGVENDOR\n", "bad.sim:2: 'vendor' is longer than 8 characters"},
+        BadDescription{"[drive]\nvendor = A\nvendor = B\n",
+                       "bad.sim:3: 'vendor' given twice for one drive"},
+        BadDescription{"[drive]\nvendor = TOOLONGVENDOR\n",
+                       "bad.sim:2: 'vendor' is longer than 8 characters"},
         BadDescription{"[drive]\nproduct = \"open\n", "bad.sim:2: missing closing quote"},
-        BadDescription{"[drive]\nproduct = \"A\" B\n", "bad.sim:2: unexpected text after the closing quote"},
-        BadDescription{"[drive]\ndevice_type = 256\n", "bad.sim:2: 'device_type' needs a number from 0 to 255, not '256'"},
-        BadDescription{"[drive]\nflash_ms = soon\n", "bad.sim:2: 'flash_ms' needs a number from 0 to 3600000, not 'soon'"},
-        BadDescription{"[drive]\nimage_size = 0x1000001\n", "bad.sim:2: 'image_size' needs a number from 0 to 16777216, not '0x1000001'"},
-        BadDescription{"[drive]\nmedium = full\n", "bad.sim:2: 'medium' needs empty, open or loaded, not 'full'"},
-        BadDescription{"[drive]\ncheck_identity = maybe\n", "bad.sim:2: 'check_identity' needs yes or no, not 'maybe'"},
-        BadDescription{"[drive]\neps_version = 1.00A00X\n", "bad.sim:2: 'eps_version' is longer than 7 characters"},
-        BadDescription{"[drive]\neps_readback_corrupt =\n", "bad.sim:2: 'eps_readback_corrupt' needs a list of byte counts"},
-        BadDescription{"[drive]\nfault = chunk 2\n", "bad.sim:2: 'fault' needs '<which command> : <effect>'"},
-        BadDescription{"[drive]\nfault = sometimes : busy\n", "bad.sim:2: fault: unknown command selector 'sometimes'"},
-        BadDescription{"[drive]\nfault = chunk : busy\n", "bad.sim:2: fault: 'chunk' needs a number"},
-        BadDescription{"[drive]\nfault = command 0 : busy\n", "bad.sim:2: fault: '0' is not a count from 1"},
-        BadDescription{"[drive]\nfault = opcode : busy\n", "bad.sim:2: fault: 'opcode' needs a byte value"},
-        BadDescription{"[drive]\nfault = final 1 2 : busy\n", "bad.sim:2: fault: too many words in 'final'"},
-        BadDescription{"[drive]\nfault = final : sense 4/40\n", "bad.sim:2: fault: sense needs KK/AA/QQ in hexadecimal, not '4/40'"},
-        BadDescription{"[drive]\nfault = final : explode\n", "bad.sim:2: fault: the effect must be 'sense KK/AA/QQ', busy, timeout or vanish"}));
+        BadDescription{"[drive]\nproduct = \"A\" B\n",
+                       "bad.sim:2: unexpected text after the closing quote"},
+        BadDescription{"[drive]\ndevice_type = 256\n",
+                       "bad.sim:2: 'device_type' needs a number from 0 to 255, not '256'"},
+        BadDescription{"[drive]\nflash_ms = soon\n",
+                       "bad.sim:2: 'flash_ms' needs a number from 0 to 3600000, not 'soon'"},
+        BadDescription{
+            "[drive]\nimage_size = 0x1000001\n",
+            "bad.sim:2: 'image_size' needs a number from 0 to 16777216, not '0x1000001'"},
+        BadDescription{"[drive]\nmedium = full\n",
+                       "bad.sim:2: 'medium' needs empty, open or loaded, not 'full'"},
+        BadDescription{"[drive]\ncheck_identity = maybe\n",
+                       "bad.sim:2: 'check_identity' needs yes or no, not 'maybe'"},
+        BadDescription{"[drive]\neps_version = 1.00A00X\n",
+                       "bad.sim:2: 'eps_version' is longer than 7 characters"},
+        BadDescription{"[drive]\neps_readback_corrupt =\n",
+                       "bad.sim:2: 'eps_readback_corrupt' needs a list of byte counts"},
+        BadDescription{"[drive]\nfault = chunk 2\n",
+                       "bad.sim:2: 'fault' needs '<which command> : <effect>'"},
+        BadDescription{"[drive]\nfault = sometimes : busy\n",
+                       "bad.sim:2: fault: unknown command selector 'sometimes'"},
+        BadDescription{"[drive]\nfault = chunk : busy\n",
+                       "bad.sim:2: fault: 'chunk' needs a number"},
+        BadDescription{"[drive]\nfault = command 0 : busy\n",
+                       "bad.sim:2: fault: '0' is not a count from 1"},
+        BadDescription{"[drive]\nfault = opcode : busy\n",
+                       "bad.sim:2: fault: 'opcode' needs a byte value"},
+        BadDescription{"[drive]\nfault = final 1 2 : busy\n",
+                       "bad.sim:2: fault: too many words in 'final'"},
+        BadDescription{"[drive]\nfault = final : sense 4/40\n",
+                       "bad.sim:2: fault: sense needs KK/AA/QQ in hexadecimal, not '4/40'"},
+        BadDescription{
+            "[drive]\nfault = final : explode\n",
+            "bad.sim:2: fault: the effect must be 'sense KK/AA/QQ', busy, timeout or vanish"}));
 
 class DescriptionFileTest : public testing::Test {
 protected:
     void SetUp() override {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("zv_sim_test_" + std::to_string(::getpid()));
+        folder_ =
+            std::filesystem::temp_directory_path() / ("zv_sim_test_" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder_);
     }
     void TearDown() override { std::filesystem::remove_all(folder_); }

@@ -37,22 +37,24 @@ TEST(FlashTest, NewRevisionAppearsWhenTheProgrammingTimeHasPassed) {
 
 TEST(FlashTest, ASecondDownloadAfterTheFlashProgramsAgain) {
     auto drive = MakeDrive(std::string(kDrive) + "flash_ms = 0\n");
-    EXPECT_EQ(SendImage(*drive, MakeImage(0x20000, "DVDR   ZV-314K", "1.02"), 0x8000).back(), "GOOD");
+    EXPECT_EQ(SendImage(*drive, MakeImage(0x20000, "DVDR   ZV-314K", "1.02"), 0x8000).back(),
+              "GOOD");
     EXPECT_EQ(InquiryRevision(*drive), "1.02");
-    EXPECT_EQ(SendImage(*drive, MakeImage(0x20000, "DVDR   ZV-314K", "1.03"), 0x10000).back(), "GOOD");
+    EXPECT_EQ(SendImage(*drive, MakeImage(0x20000, "DVDR   ZV-314K", "1.03"), 0x10000).back(),
+              "GOOD");
     EXPECT_EQ(InquiryRevision(*drive), "1.03");
     EXPECT_EQ(drive->FlashCount(), 2u);
 }
 
 struct ImageCase {
     const char* name;
-    const char* drive;      // description lines besides kDrive
+    const char* drive;  // description lines besides kDrive
     uint32_t size;
-    const char* product;    // of the identity block
-    uint32_t blockOffset;   // where the block goes; UINT32_MAX: no block
-    int skipChunk;          // chunk left out of the transfer, -1 for none
-    const char* answer;     // of the final chunk
-    const char* revision;   // afterwards
+    const char* product;   // of the identity block
+    uint32_t blockOffset;  // where the block goes; UINT32_MAX: no block
+    int skipChunk;         // chunk left out of the transfer, -1 for none
+    const char* answer;    // of the final chunk
+    const char* revision;  // afterwards
 };
 
 class ImageCheckTest : public testing::TestWithParam<ImageCase> {};
@@ -60,9 +62,8 @@ class ImageCheckTest : public testing::TestWithParam<ImageCase> {};
 TEST_P(ImageCheckTest, FinalChunkChecksTheReceivedImage) {
     const ImageCase& c = GetParam();
     auto drive = MakeDrive(std::string(kDrive) + "flash_ms = 0\n" + c.drive);
-    Bytes image = c.blockOffset == UINT32_MAX
-                      ? Bytes(c.size, 0x11)
-                      : MakeImage(c.size, c.product, "1.02", c.blockOffset);
+    Bytes image = c.blockOffset == UINT32_MAX ? Bytes(c.size, 0x11)
+                                              : MakeImage(c.size, c.product, "1.02", c.blockOffset);
     constexpr uint32_t kChunk = 0x4000;
     const uint32_t count = c.size / kChunk;
     std::string last;
@@ -84,14 +85,20 @@ INSTANTIATE_TEST_SUITE_P(
         ImageCase{"Accepted", "", 0x20000, "DVDR   ZV-314K", 0x10000, -1, "GOOD", "1.02"},
         ImageCase{"BlockAtZeroInSmallImage", "", 0x8000, "DVDR   ZV-314K", 0, -1, "GOOD", "1.02"},
         ImageCase{"MissingChunk", "", 0x20000, "DVDR   ZV-314K", 0x10000, 2, "09/88/00", "1.00"},
-        ImageCase{"MissingFirstChunk", "", 0x20000, "DVDR   ZV-314K", 0x10000, 0, "09/88/00", "1.00"},
-        ImageCase{"WrongSize", "image_size = 0x40000", 0x20000, "DVDR   ZV-314K", 0x10000, -1, "09/88/00", "1.00"},
-        ImageCase{"AnnouncedSize", "image_size = 0x20000", 0x20000, "DVDR   ZV-314K", 0x10000, -1, "GOOD", "1.02"},
+        ImageCase{"MissingFirstChunk", "", 0x20000, "DVDR   ZV-314K", 0x10000, 0, "09/88/00",
+                  "1.00"},
+        ImageCase{"WrongSize", "image_size = 0x40000", 0x20000, "DVDR   ZV-314K", 0x10000, -1,
+                  "09/88/00", "1.00"},
+        ImageCase{"AnnouncedSize", "image_size = 0x20000", 0x20000, "DVDR   ZV-314K", 0x10000, -1,
+                  "GOOD", "1.02"},
         ImageCase{"ForeignProduct", "", 0x20000, "CDRW   ZV-52", 0x10000, -1, "09/87/00", "1.00"},
         ImageCase{"NoIdentityBlock", "", 0x20000, "", UINT32_MAX, -1, "09/87/00", "1.00"},
-        ImageCase{"BlockAtZeroInLargeImageIsFound", "", 0x20000, "DVDR   ZV-314K", 0, -1, "GOOD", "1.02"},
-        ImageCase{"ForeignAcceptedWithoutCheck", "check_identity = no", 0x20000, "CDRW   ZV-52", 0x10000, -1, "GOOD", "1.02"},
-        ImageCase{"NoBlockWithoutCheckKeepsRevision", "check_identity = no", 0x20000, "", UINT32_MAX, -1, "GOOD", "1.00"}),
+        ImageCase{"BlockAtZeroInLargeImageIsFound", "", 0x20000, "DVDR   ZV-314K", 0, -1, "GOOD",
+                  "1.02"},
+        ImageCase{"ForeignAcceptedWithoutCheck", "check_identity = no", 0x20000, "CDRW   ZV-52",
+                  0x10000, -1, "GOOD", "1.02"},
+        ImageCase{"NoBlockWithoutCheckKeepsRevision", "check_identity = no", 0x20000, "",
+                  UINT32_MAX, -1, "GOOD", "1.00"}),
     [](const testing::TestParamInfo<ImageCase>& param) { return param.param.name; });
 
 TEST(FlashTest, BlockAt0x10000WinsOverBlockAtZero) {

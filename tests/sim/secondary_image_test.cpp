@@ -34,14 +34,14 @@ std::string Commit(sim::Drive& drive) {
 }
 
 std::string WriteArea(sim::Drive& drive, Bytes& data) {
-    return Summary(Send(drive, WriteBufferCdb(0, 0x81, kArea, kLength), Direction::Out,
-                        data.data(), kLength));
+    return Summary(
+        Send(drive, WriteBufferCdb(0, 0x81, kArea, kLength), Direction::Out, data.data(), kLength));
 }
 
 std::string ReadArea(sim::Drive& drive, Bytes& data) {
     data.assign(kLength, 0);
-    return Summary(Send(drive, ReadBufferCdb(0, 0x81, kArea, kLength), Direction::In,
-                        data.data(), kLength));
+    return Summary(
+        Send(drive, ReadBufferCdb(0, 0x81, kArea, kLength), Direction::In, data.data(), kLength));
 }
 
 size_t Differences(const Bytes& a, const Bytes& b) {
@@ -130,8 +130,8 @@ TEST(SecondaryImageTest, ReadBacksAreCorruptedAsDescribed) {
     }
     // Corruption is in the answer only, never in what the drive holds.
     EXPECT_EQ(Commit(*drive), "GOOD");
-    EXPECT_TRUE(std::equal(data.begin(), data.end(),
-                           drive->CommittedSecondaryImage().begin() + kArea));
+    EXPECT_TRUE(
+        std::equal(data.begin(), data.end(), drive->CommittedSecondaryImage().begin() + kArea));
 }
 
 }  // namespace

@@ -32,12 +32,9 @@ inline std::unique_ptr<sim::Drive> MakeDrive(const std::string& lines) {
 // "GOOD", "BUSY", "TIMEOUT", "VANISHED", or the sense of a CHECK CONDITION as "02/3A/01".
 inline std::string Summary(const sim::Response& response) {
     switch (response.outcome) {
-    case sim::Response::Outcome::TimedOut:
-        return "TIMEOUT";
-    case sim::Response::Outcome::Vanished:
-        return "VANISHED";
-    case sim::Response::Outcome::Completed:
-        break;
+    case sim::Response::Outcome::TimedOut: return "TIMEOUT";
+    case sim::Response::Outcome::Vanished: return "VANISHED";
+    case sim::Response::Outcome::Completed: break;
     }
     if (response.status == 0) return "GOOD";
     if (response.status == 8) return "BUSY";
@@ -56,8 +53,7 @@ inline Bytes InquiryCdb(uint8_t allocation, uint8_t opcode = 0x12) {
 
 inline Bytes StartStopCdb(uint8_t value) { return {0x1B, 0, 0, 0, value, 0}; }
 
-inline Bytes BufferCdb(uint8_t opcode, uint8_t mode, uint8_t id, uint32_t offset,
-                       uint32_t length) {
+inline Bytes BufferCdb(uint8_t opcode, uint8_t mode, uint8_t id, uint32_t offset, uint32_t length) {
     return {opcode,
             mode,
             id,
@@ -79,23 +75,38 @@ inline Bytes ReadBufferCdb(uint8_t mode, uint8_t id, uint32_t offset, uint32_t l
 }
 
 inline Bytes ReadBoardCdb(uint32_t address, uint16_t length) {
-    return {0xF5, 0, 0, 0,
-            static_cast<uint8_t>(address >> 24), static_cast<uint8_t>(address >> 16),
-            static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address),
-            static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 0, 0};
+    return {0xF5,
+            0,
+            0,
+            0,
+            static_cast<uint8_t>(address >> 24),
+            static_cast<uint8_t>(address >> 16),
+            static_cast<uint8_t>(address >> 8),
+            static_cast<uint8_t>(address),
+            static_cast<uint8_t>(length >> 8),
+            static_cast<uint8_t>(length),
+            0,
+            0};
 }
 
 inline Bytes WriteVendorCdb(uint32_t address, uint16_t length) {
-    return {0xF0, 0,
-            static_cast<uint8_t>(address >> 24), static_cast<uint8_t>(address >> 16),
-            static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address),
-            0, 0,
-            static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 0, 0};
+    return {0xF0,
+            0,
+            static_cast<uint8_t>(address >> 24),
+            static_cast<uint8_t>(address >> 16),
+            static_cast<uint8_t>(address >> 8),
+            static_cast<uint8_t>(address),
+            0,
+            0,
+            static_cast<uint8_t>(length >> 8),
+            static_cast<uint8_t>(length),
+            0,
+            0};
 }
 
 inline sim::Response Send(sim::Drive& drive, const Bytes& cdb,
-                          sim::Direction direction = sim::Direction::None,
-                          uint8_t* data = nullptr, uint32_t length = 0) {
+                          sim::Direction direction = sim::Direction::None, uint8_t* data = nullptr,
+                          uint32_t length = 0) {
     return drive.Execute(cdb.data(), cdb.size(), direction, data, length);
 }
 

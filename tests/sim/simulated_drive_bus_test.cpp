@@ -104,8 +104,8 @@ TEST(SimulatedDriveBus, SendsOutgoingDataAsDataOut) {
     SimulatedDriveBus bus({drive});
     platform::DriveHandle d = bus.Open('D', true);
     std::vector<uint8_t> chunk(512, 0xA5);
-    PassThroughBlock block = Request({0x3B, 0x04, 0, 0, 0, 0, 0, 0x02, 0x00, 0},
-                                     platform::kDataOut, chunk.data(), 512);
+    PassThroughBlock block =
+        Request({0x3B, 0x04, 0, 0, 0, 0, 0, 0x02, 0x00, 0}, platform::kDataOut, chunk.data(), 512);
     uint32_t systemError = 0;
     EXPECT_TRUE(bus.Send(d, block, &systemError));
     bus.Close(d);
@@ -116,8 +116,8 @@ TEST(SimulatedDriveBus, SendsOutgoingDataAsDataOut) {
 }
 
 TEST(SimulatedDriveBus, ATimeOutFailsTheRequestWith121) {
-    SimulatedDriveBus bus({MakeDrive(sim::Medium::Loaded,
-                                     {FaultOnCommand(1, sim::FaultEffect::TimeOut)})});
+    SimulatedDriveBus bus(
+        {MakeDrive(sim::Medium::Loaded, {FaultOnCommand(1, sim::FaultEffect::TimeOut)})});
     platform::DriveHandle d = bus.Open('D', true);
     PassThroughBlock block = Request({0x00, 0, 0, 0, 0, 0}, platform::kDataUnspecified, nullptr, 0);
     uint32_t systemError = 0;
@@ -130,8 +130,8 @@ TEST(SimulatedDriveBus, ATimeOutFailsTheRequestWith121) {
 }
 
 TEST(SimulatedDriveBus, AVanishedDriveFailsWithNotReadyAndOpensNoMore) {
-    SimulatedDriveBus bus({MakeDrive(sim::Medium::Loaded,
-                                     {FaultOnCommand(2, sim::FaultEffect::Vanish)})});
+    SimulatedDriveBus bus(
+        {MakeDrive(sim::Medium::Loaded, {FaultOnCommand(2, sim::FaultEffect::Vanish)})});
     platform::DriveHandle d = bus.Open('D', true);
     PassThroughBlock block = Request({0x00, 0, 0, 0, 0, 0}, platform::kDataUnspecified, nullptr, 0);
     uint32_t systemError = 0;

@@ -1,11 +1,11 @@
 // The colour label drawn for real on the offscreen platform: its colours, its fill and its
 // font, and the dialog's defaults where it has none of its own.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 #include "ui/color_label.h"
 #include "ui/fonts.h"
@@ -31,7 +31,10 @@ protected:
         label_->setText("WWWWWWWW");
     }
     QImage Shot() {
-        return parent_.grab().toImage().copy(label_->geometry()).convertToFormat(QImage::Format_RGB32);
+        return parent_.grab()
+            .toImage()
+            .copy(label_->geometry())
+            .convertToFormat(QImage::Format_RGB32);
     }
     static bool Contains(const QImage& image, QColor color) {
         for (int y = 0; y < image.height(); ++y)
@@ -122,7 +125,8 @@ TEST_F(LabelOnDialog, GroupBoxDrawsItsCaptionInItsColoursAndLeavesItsInsideAlone
     group->SetLabelTextColor(kBlue);
     group->SetLabelBkColor(kWhite);
     label_->hide();
-    const QImage shot = parent_.grab().toImage().copy(group->geometry()).convertToFormat(QImage::Format_RGB32);
+    const QImage shot =
+        parent_.grab().toImage().copy(group->geometry()).convertToFormat(QImage::Format_RGB32);
     const QFontMetrics metrics(group->font());
     const QImage caption = shot.copy(metrics.averageCharWidth(), 0,
                                      metrics.horizontalAdvance("Notice"), metrics.height());
@@ -139,8 +143,8 @@ TEST(LabelFontTest, TenthsOfAPointBecomeTruncatedPixelHeights) {
         int dpi;
         int pixels;
     };
-    const Case cases[] = {{190, 96, 25}, {150, 96, 20}, {90, 96, 12}, {85, 96, 11},
-                          {85, 120, 14}, {90, 144, 18}};
+    const Case cases[] = {{190, 96, 25}, {150, 96, 20}, {90, 96, 12},
+                          {85, 96, 11},  {85, 120, 14}, {90, 144, 18}};
     for (const Case& c : cases)
         EXPECT_EQ(ui::TruncatedPixelHeight(c.tenths, c.dpi), c.pixels) << c.tenths << "@" << c.dpi;
     CColorLabel label;
@@ -156,6 +160,7 @@ TEST(LabelFontTest, FaceNamesGiveFamilyAndBoldness) {
         const char* family;
         bool bold;
     };
+    // clang-format off
     const Case cases[] = {
         {"Times New Roman Bold", "Times New Roman", true},
         {"Times New Roman", "Times New Roman", false},
@@ -165,6 +170,7 @@ TEST(LabelFontTest, FaceNamesGiveFamilyAndBoldness) {
         {"An Extremely Long Face Name Here Bold", "An Extremely Long Face Name Her", false},
         {"ＭＳ ゴシック", "ＭＳ ゴシック", false},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const QFont font = ui::FaceFont(c.face);
         EXPECT_EQ(font.family(), QString::fromUtf8(c.family)) << c.face;
@@ -177,10 +183,12 @@ TEST(LabelFontTest, JapaneseFaceNamesReachAFaceWithJapaneseGlyphs) {
         QFont font = ui::FaceFont(face);
         font.setPixelSize(12);
         const QFontInfo info(font);
-        EXPECT_TRUE(info.family().startsWith("IPA")) << face << " -> " << info.family().toStdString();
+        EXPECT_TRUE(info.family().startsWith("IPA"))
+            << face << " -> " << info.family().toStdString();
         const QFontMetrics metrics(font);
         for (const char32_t glyph : {U'ド', U'ラ', U'更', U'新', U'　', U'±'})
-            EXPECT_TRUE(metrics.inFontUcs4(glyph)) << face << " U+" << std::hex << static_cast<uint32_t>(glyph);
+            EXPECT_TRUE(metrics.inFontUcs4(glyph))
+                << face << " U+" << std::hex << static_cast<uint32_t>(glyph);
     }
 }
 

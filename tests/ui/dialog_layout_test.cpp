@@ -1,12 +1,12 @@
 // Both templates built into real dialogs: dialog units converted with the dialog font's
 // base units, every control in its place, the first control of a template on top.
+#include <gtest/gtest.h>
 #include <QComboBox>
 #include <QDialog>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <gtest/gtest.h>
 
 #include "ui/color_label.h"
 #include "ui/dialog_layout.h"
@@ -19,7 +19,8 @@ TEST(DialogUnitsTest, BaseUnitsComeFromTheAlphabetsAdvanceAndTheFontHeight) {
         QFont font("Liberation Sans");
         font.setPixelSize(pixels);
         const QFontMetrics metrics(font);
-        const int advance = metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+        const int advance =
+            metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
         const ui::DialogBaseUnits units = ui::BaseUnits(font);
         EXPECT_EQ(units.width, (advance / 26 + 1) / 2) << pixels;
         EXPECT_EQ(units.height, metrics.ascent() + metrics.descent()) << pixels;
@@ -32,12 +33,14 @@ TEST(DialogUnitsTest, UnitsBecomePixelsRoundedToTheNearest) {
         int x, y, cx, cy;
         QRect pixels;
     };
+    // clang-format off
     const Case cases[] = {
         {{7, 15}, 4, 4, 240, 230, QRect(7, 8, 420, 431)},
         {{6, 13}, 196, 7, 64, 14, QRect(294, 11, 96, 23)},
         {{14, 30}, 196, 7, 64, 14, QRect(686, 26, 224, 53)},  // twice the resolution
         {{6, 13}, 0, 0, 0, 0, QRect(0, 0, 0, 0)},
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(ui::DialogUnitsToPixels(c.units, c.x, c.y, c.cx, c.cy), c.pixels)
             << c.x << "," << c.y << " " << c.cx << "x" << c.cy;
@@ -62,7 +65,8 @@ TEST_P(BuiltDialogTest, EveryControlSitsWhereItsTemplateSays) {
         SCOPED_TRACE(control.id);
         QWidget* widget = controls.Find(control.id);
         ASSERT_NE(widget, nullptr);
-        const QRect place = ui::DialogUnitsToPixels(units, control.x, control.y, control.cx, control.cy);
+        const QRect place =
+            ui::DialogUnitsToPixels(units, control.x, control.y, control.cx, control.cy);
         if (control.kind == ui::ControlKind::DropDownList) {
             // Closed, the list is only as high as its font asks.
             EXPECT_EQ(widget->geometry().topLeft(), place.topLeft());
@@ -86,20 +90,22 @@ TEST_P(BuiltDialogTest, EveryControlSitsWhereItsTemplateSays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, BuiltDialogTest,
-                         ::testing::Values(&ui::NoticeDialogTemplate(), &ui::UpdateDialogTemplate()));
+                         ::testing::Values(&ui::NoticeDialogTemplate(),
+                                           &ui::UpdateDialogTemplate()));
 
 TEST(NoticeTemplateTest, PanelLiesBeneathTheLabelsAndTheLogoIsOurPicture) {
     QDialog dialog;
     const ui::DialogControls controls = ui::BuildDialog(dialog, ui::NoticeDialogTemplate());
     // The group box lets clicks through to what it frames.
-    for (const int id : {ui::kIdcNoticeText, ui::kIdcProductLine, ui::kIdcCopyrightLine,
-                         ui::kIdcLogo}) {
+    for (const int id :
+         {ui::kIdcNoticeText, ui::kIdcProductLine, ui::kIdcCopyrightLine, ui::kIdcLogo}) {
         QWidget* widget = controls.Find(id);
         ASSERT_NE(widget, nullptr);
         EXPECT_EQ(dialog.childAt(widget->geometry().center()), widget) << id;
     }
-    EXPECT_EQ(dialog.childAt(controls.Find(ui::kIdcNoticeGroup)->geometry().topLeft() + QPoint(1, 10)),
-              controls.Find(ui::kIdcBackgroundPanel));
+    EXPECT_EQ(
+        dialog.childAt(controls.Find(ui::kIdcNoticeGroup)->geometry().topLeft() + QPoint(1, 10)),
+        controls.Find(ui::kIdcBackgroundPanel));
     auto* panel = controls.As<CColorLabel>(ui::kIdcBackgroundPanel);
     ASSERT_NE(panel, nullptr);
     EXPECT_FALSE(panel->isEnabled());

@@ -4,12 +4,12 @@
 #include <functional>
 #include <optional>
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QFontInfo>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "ui/color_label.h"
 #include "ui/dialog_templates.h"
@@ -22,7 +22,9 @@ namespace {
 constexpr uint32_t kEnglish = 1033;
 constexpr uint32_t kJapanese = 1041;
 
-QString Q(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Q(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 struct NoticeCase {
     const char* name;
@@ -42,6 +44,7 @@ struct NoticeCase {
     const char* information;
 };
 
+// clang-format off
 const NoticeCase kCases[] = {
     {"english DVD", "ZORVANT DVDR   ZV-314K  ;", "1.05", 4, kEnglish, 2, 0,
      "ZV-314K Firmware 1.05 - Welcome", "DVDR   ZV-314K  Firmware", "Version 1.05",
@@ -72,6 +75,7 @@ const NoticeCase kCases[] = {
      "X3 Firmware 1.00 - Welcome", "CD-RW   X3  Firmware", "Version 1.00", "ZORVANT", "", true,
      "本プログラムの実行にはWNASPI32.DLLが必要です。"},
 };
+// clang-format on
 
 void PrintTo(const NoticeCase& c, std::ostream* out) { *out << c.name; }
 
@@ -145,6 +149,7 @@ TEST(NoticeDialogLooksTest, LabelsHaveTheirColoursAndFonts) {
         int tenths;
     };
     const QColor black(0, 0, 0), blue(0, 0, 255), grey(128, 128, 128);
+    // clang-format off
     const Look looks[] = {
         {ui::kIdcBackgroundPanel, std::nullopt, nullptr, false, 0},
         {ui::kIdcProductLine, blue, "Times New Roman", true, 190},
@@ -154,6 +159,7 @@ TEST(NoticeDialogLooksTest, LabelsHaveTheirColoursAndFonts) {
         {ui::kIdcNoticeText, black, nullptr, false, 0},
         {ui::kIdcCopyrightLine, grey, "Arial", false, 85},
     };
+    // clang-format on
     for (const Look& look : looks) {
         SCOPED_TRACE(look.id);
         const CColorLabel* label = dialog.Label(look.id);
@@ -170,7 +176,8 @@ TEST(NoticeDialogLooksTest, LabelsHaveTheirColoursAndFonts) {
             ASSERT_NE(label->OwnFont(), nullptr);
             EXPECT_EQ(label->OwnFont()->family(), QString::fromUtf8(look.family));
             EXPECT_EQ(label->OwnFont()->bold(), look.bold);
-            EXPECT_EQ(label->OwnFont()->pixelSize(), ui::TruncatedPixelHeight(look.tenths, ui::ScreenDpiY()));
+            EXPECT_EQ(label->OwnFont()->pixelSize(),
+                      ui::TruncatedPixelHeight(look.tenths, ui::ScreenDpiY()));
         }
     }
     // The panel is white behind every label.
@@ -190,6 +197,7 @@ TEST(NoticeDialogResultTest, OkGoesOnAndEveryOtherWayOutCancels) {
         std::function<void(CNoticeDlg&)> close;
         int result;
     };
+    // clang-format off
     const Way ways[] = {
         {"OK button", [](CNoticeDlg& d) { d.Controls().As<QPushButton>(ui::kIdcOk)->click(); }, 1},
         {"Enter", [](CNoticeDlg& d) {
@@ -203,6 +211,7 @@ TEST(NoticeDialogResultTest, OkGoesOnAndEveryOtherWayOutCancels) {
          }, 2},
         {"close box", [](CNoticeDlg& d) { d.close(); }, 2},
     };
+    // clang-format on
     for (const Way& way : ways) {
         SCOPED_TRACE(way.name);
         CNoticeDlg dialog;

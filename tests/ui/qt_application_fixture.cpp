@@ -2,8 +2,8 @@
 // substitutions the program installs.
 #include <cstdlib>
 
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 #include "ui/fonts.h"
 

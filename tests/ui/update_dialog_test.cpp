@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -10,12 +11,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "platform/platform.h"
 #include "platform/substitute/recording_message_boxes.h"
-#include "scsi/failure_text.h"
 #include "scripted_worker.h"
+#include "scsi/failure_text.h"
 #include "ui/color_label.h"
 #include "ui/update_dialog.h"
 #include "ui_state.h"
@@ -55,8 +55,9 @@ public:
         actions_.LaunchRestartCopy = [this] { ++restarts; };
         dialog = std::make_unique<CUpdateDlg>(actions_);
         worker_.onWait = [this](uint32_t timeoutMs) {
-            seen.push_back(Seen{timeoutMs, dialog->Progress()->maximum(), dialog->Progress()->value(),
-                                dialog->StatusLine()->text(), dialog->UpdateButton()->isEnabled(),
+            seen.push_back(Seen{timeoutMs, dialog->Progress()->maximum(),
+                                dialog->Progress()->value(), dialog->StatusLine()->text(),
+                                dialog->UpdateButton()->isEnabled(),
                                 dialog->ExitButton()->isEnabled()});
             if (onWait) onWait(timeoutMs);
         };
@@ -113,6 +114,7 @@ struct MonitorCase {
 
 const char kSense[] = "Sense Key: 0x04 ASC: 0x44 ASCQ: 0x00";
 
+// clang-format off
 const MonitorCase kMonitorCases[] = {
     {"four_chunks", 4 * 8192, 8192, 15, 0,
      {{2, 1, 1}, {2, 2, 1}, {2, 3, 1}, {5, 4, 1}, {0, 0, 2}}, true,
@@ -151,6 +153,7 @@ const MonitorCase kMonitorCases[] = {
      {}, false,
      0, "", {}, 0, 0, 0, -1, "The update could not be started: no thread for it."},
 };
+// clang-format on
 
 void PrintTo(const MonitorCase& c, std::ostream* out) { *out << c.name; }
 
@@ -245,7 +248,8 @@ TEST_F(UpdateDialogTest, InitialisationInBothLanguages) {
         EXPECT_EQ(rig.dialog->windowTitle(), QStringLiteral("ZV-314K Firmware Update 1.02"));
         EXPECT_FALSE(rig.dialog->windowIcon().isNull());
         ASSERT_EQ(rig.dialog->DriveList()->count(), 3);
-        EXPECT_EQ(rig.dialog->DriveList()->itemText(2), QStringLiteral("ZORVANT DVDR   ZV-314K  1.02"));
+        EXPECT_EQ(rig.dialog->DriveList()->itemText(2),
+                  QStringLiteral("ZORVANT DVDR   ZV-314K  1.02"));
         EXPECT_EQ(rig.dialog->DriveList()->currentIndex(), 0);
         EXPECT_EQ(SelectedDrive, 5);  // not set until the user chooses or updates
         EXPECT_TRUE(rig.dialog->UpdateButton()->isEnabled());
@@ -253,11 +257,13 @@ TEST_F(UpdateDialogTest, InitialisationInBothLanguages) {
         EXPECT_EQ(rig.dialog->focusWidget(), rig.dialog->DriveList());
         const CColorLabel* status = rig.dialog->StatusLine();
         if (lcid == kJapanese) {
-            EXPECT_EQ(status->text(), QString::fromUtf8(" ドライブを選択し、UPDATEボタンを押して下さい。"));
+            EXPECT_EQ(status->text(),
+                      QString::fromUtf8(" ドライブを選択し、UPDATEボタンを押して下さい。"));
             ASSERT_NE(status->OwnFont(), nullptr);
             EXPECT_EQ(status->OwnFont()->family(), QString::fromUtf8("ＭＳ Ｐゴシック"));
         } else {
-            EXPECT_EQ(status->text(), QStringLiteral(" Please Select Drive and Click UPDATE Button."));
+            EXPECT_EQ(status->text(),
+                      QStringLiteral(" Please Select Drive and Click UPDATE Button."));
             EXPECT_EQ(status->OwnFont(), nullptr);
         }
         // No colours of its own: the dialog's.
@@ -283,6 +289,7 @@ TEST_F(UpdateDialogTest, OutcomesOfAnUpdate) {
     };
     const std::string completedQuestion =
         "Firmware update is completed.\n\nDo you want to restart your computer now?";
+    // clang-format off
     const Case cases[] = {
         {"success, no restart", kEnglish, Success(), true, 0, platform::kIdNo, 1,
          {completedQuestion}, 1, false, 0, false},
@@ -300,6 +307,7 @@ TEST_F(UpdateDialogTest, OutcomesOfAnUpdate) {
         {"failure in japanese", kJapanese, Failed(), true, 0, 0, 1,
          {std::string("ファームウェア更新に失敗しました。\n\n") + kSense}, 0, true, 0, false},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Lcid = c.lcid;
@@ -334,8 +342,9 @@ TEST_F(UpdateDialogTest, OutcomesOfAnUpdate) {
         // Whatever the outcome: the bar empty, the prompt, EXIT back, UPDATE per the drive.
         EXPECT_EQ(rig.dialog->Progress()->value(), 0);
         EXPECT_EQ(rig.dialog->StatusLine()->text(),
-                  QString::fromUtf8(c.lcid == kJapanese ? " ドライブを選択し、UPDATEボタンを押して下さい。"
-                                                        : " Please Select Drive and Click UPDATE Button."));
+                  QString::fromUtf8(c.lcid == kJapanese
+                                        ? " ドライブを選択し、UPDATEボタンを押して下さい。"
+                                        : " Please Select Drive and Click UPDATE Button."));
         EXPECT_TRUE(rig.dialog->ExitButton()->isEnabled());
         EXPECT_EQ(rig.dialog->UpdateButton()->isEnabled(), c.updateEnabledAfter);
         // During the update both buttons were disabled, and the status spoke Japanese
@@ -344,9 +353,11 @@ TEST_F(UpdateDialogTest, OutcomesOfAnUpdate) {
             EXPECT_FALSE(s.updateEnabled);
             EXPECT_FALSE(s.exitEnabled);
             if (c.lcid != kJapanese) continue;
-            const char* expected = s.timeoutMs == 20 || s.timeoutMs == 300 ? " しばらくお待ち下さい...(ファームウェアデータ転送中)"
-                                   : s.timeoutMs == 1000 ? " ファームウェア更新は完了しました。"
-                                                         : " しばらくお待ち下さい...(ファームウェア更新中)";
+            const char* expected = s.timeoutMs == 20 || s.timeoutMs == 300
+                                       ? " しばらくお待ち下さい...(ファームウェアデータ転送中)"
+                                   : s.timeoutMs == 1000
+                                       ? " ファームウェア更新は完了しました。"
+                                       : " しばらくお待ち下さい...(ファームウェア更新中)";
             EXPECT_EQ(s.status, QString::fromUtf8(expected)) << s.timeoutMs;
         }
     }
@@ -394,11 +405,14 @@ TEST_F(UpdateDialogTest, InputDuringTheUpdateIsDroppedNotDeferred) {
         exitButton->setEnabled(true);
         const QPointF centre = QRectF(exitButton->rect()).center();
         const QPointF global = exitButton->mapToGlobal(centre);
-        QCoreApplication::postEvent(exitButton, new QMouseEvent(QEvent::MouseButtonPress, centre, global,
-                                                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-        QCoreApplication::postEvent(exitButton, new QMouseEvent(QEvent::MouseButtonRelease, centre, global,
-                                                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
-        QCoreApplication::postEvent(rig.dialog.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        QCoreApplication::postEvent(
+            exitButton, new QMouseEvent(QEvent::MouseButtonPress, centre, global, Qt::LeftButton,
+                                        Qt::LeftButton, Qt::NoModifier));
+        QCoreApplication::postEvent(
+            exitButton, new QMouseEvent(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton,
+                                        Qt::NoButton, Qt::NoModifier));
+        QCoreApplication::postEvent(
+            rig.dialog.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
         QCoreApplication::postEvent(rig.dialog.get(), new QCloseEvent);
     };
     rig.dialog->UpdateButton()->click();
@@ -415,7 +429,8 @@ TEST_F(UpdateDialogTest, DoModalReturnsOkOnlyAfterTheRestartWasChosenAndWaitsFor
         int answer;
         int result;
     };
-    for (const Case c : {Case{"yes", platform::kIdYes, 1}, Case{"no, then EXIT", platform::kIdNo, 2}}) {
+    for (const Case c :
+         {Case{"yes", platform::kIdYes, 1}, Case{"no, then EXIT", platform::kIdNo, 2}}) {
         SCOPED_TRACE(c.name);
         std::memset(DriveTable, 0, sizeof DriveTable);
         SetUpDrives(1);

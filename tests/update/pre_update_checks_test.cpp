@@ -79,6 +79,7 @@ struct Case {
 
 std::ostream& operator<<(std::ostream& out, const Case& c) { return out << c.name; }
 
+// clang-format off
 const Case kCases[] = {
     // Board check.
     {.name = "NoBoardCheckSendsNothing", .boardVersion = 9},
@@ -143,6 +144,7 @@ const Case kCases[] = {
      .pcbCheck = 2, .boardVersion = 2, .version = "1.02", .revision = "1.00",
      .patterns = kFixUpModel, .commands = {ReadBoardRecord(), WriteFixUp()}},
 };
+// clang-format on
 
 class PreUpdateChecksTest : public testing::TestWithParam<std::tuple<Transport, Case>> {};
 
@@ -178,14 +180,13 @@ TEST_P(PreUpdateChecksTest, DecidesAsksAndSends) {
     EXPECT_EQ(fixed, !c.commands.empty() && c.commands.back() == WriteFixUp());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothTransports, PreUpdateChecksTest,
-    testing::Combine(testing::Values(Transport::PassThrough, Transport::Aspi),
-                     testing::ValuesIn(kCases)),
-    [](const testing::TestParamInfo<std::tuple<Transport, Case>>& param) {
-        return testing::PrintToString(std::get<0>(param.param)) + "_" +
-               std::get<1>(param.param).name;
-    });
+INSTANTIATE_TEST_SUITE_P(BothTransports, PreUpdateChecksTest,
+                         testing::Combine(testing::Values(Transport::PassThrough, Transport::Aspi),
+                                          testing::ValuesIn(kCases)),
+                         [](const testing::TestParamInfo<std::tuple<Transport, Case>>& param) {
+                             return testing::PrintToString(std::get<0>(param.param)) + "_" +
+                                    std::get<1>(param.param).name;
+                         });
 
 // The fix-up's outcome does not hold the update back.
 TEST(PreUpdateChecks, AFailingFixUpStillLetsTheUpdateStart) {

@@ -50,14 +50,15 @@ struct Case {
     uint32_t size = kHead + L;  // EpsSize
     std::vector<std::string> commands = {};
     int result = 0;
-    std::string text = {};         // DescribeFailure of a non-zero result
-    bool begun = false;            // WorkerState became 4
+    std::string text = {};  // DescribeFailure of a non-zero result
+    bool begun = false;     // WorkerState became 4
     std::string versionAfter = kVersion;
     std::function<void(UpdateConfig&)> config = [](UpdateConfig&) {};
 };
 
 std::ostream& operator<<(std::ostream& out, const Case& c) { return out << c.name; }
 
+// clang-format off
 const Case kCases[] = {
     {.name = "NothingToSendAtTheSkippedHeadSize",
      .size = kHead},
@@ -166,6 +167,7 @@ const Case kCases[] = {
      .begun = true,
      .versionAfter = kPackageVersion},
 };
+// clang-format on
 
 class SecondaryImageTest : public testing::TestWithParam<std::tuple<Transport, Case>> {};
 
@@ -205,14 +207,13 @@ TEST_P(SecondaryImageTest, SendsTheSequenceAndReturnsItsResult) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothTransports, SecondaryImageTest,
-    testing::Combine(testing::Values(Transport::PassThrough, Transport::Aspi),
-                     testing::ValuesIn(kCases)),
-    [](const testing::TestParamInfo<std::tuple<Transport, Case>>& param) {
-        return testing::PrintToString(std::get<0>(param.param)) + "_" +
-               std::get<1>(param.param).name;
-    });
+INSTANTIATE_TEST_SUITE_P(BothTransports, SecondaryImageTest,
+                         testing::Combine(testing::Values(Transport::PassThrough, Transport::Aspi),
+                                          testing::ValuesIn(kCases)),
+                         [](const testing::TestParamInfo<std::tuple<Transport, Case>>& param) {
+                             return testing::PrintToString(std::get<0>(param.param)) + "_" +
+                                    std::get<1>(param.param).name;
+                         });
 
 }  // namespace
 }  // namespace update_test

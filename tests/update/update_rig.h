@@ -19,13 +19,13 @@
 #include <vector>
 
 #include "aspi/aspi_manager.h"
-#include "sim/simulated_drive_bus.h"
 #include "platform/platform.h"
 #include "platform/substitute/fake_clock.h"
 #include "platform/substitute/fake_events.h"
 #include "platform/substitute/recording_message_boxes.h"
 #include "sim/description.h"
 #include "sim/sim_drive.h"
+#include "sim/simulated_drive_bus.h"
 
 namespace update_test {
 
@@ -50,7 +50,7 @@ public:
     bool Reboot() override { return false; }
     std::unique_ptr<platform::PowerHold> HoldSleepAndShutdown(const std::string& why) override;
 
-    bool refuseHold = false;          // return null, as when the system gives no hold
+    bool refuseHold = false;           // return null, as when the system gives no hold
     std::vector<std::string> reasons;  // one per hold asked for
     int held = 0;                      // holds alive now
 };

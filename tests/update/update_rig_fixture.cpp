@@ -25,9 +25,7 @@ aspi::Manager* currentManager = nullptr;
 class FakeClockTime final : public sim::TimeSource {
 public:
     explicit FakeClockTime(platform::substitute::FakeClock& clock) : clock_(clock) {}
-    std::chrono::milliseconds Now() override {
-        return std::chrono::milliseconds(clock_.NowMs());
-    }
+    std::chrono::milliseconds Now() override { return std::chrono::milliseconds(clock_.NowMs()); }
     void Pass(std::chrono::milliseconds duration) override {
         clock_.Advance(static_cast<uint64_t>(duration.count()));
     }
@@ -64,8 +62,7 @@ std::string Describe(std::vector<uint8_t> cdb, sim::Direction direction, uint32_
     return text;
 }
 
-std::string Block(std::initializer_list<uint8_t> bytes, sim::Direction direction,
-                  uint32_t length) {
+std::string Block(std::initializer_list<uint8_t> bytes, sim::Direction direction, uint32_t length) {
     std::vector<uint8_t> cdb(bytes);
     cdb.resize(12, 0);
     return Describe(cdb, direction, length);
@@ -157,8 +154,8 @@ UpdateRig::UpdateRig(Transport transport, const sim::DriveDescription& descripti
         services.Drives = bus_.get();
     } else {
         UsePassThrough = 0;
-        manager_ = std::make_unique<aspi::Manager>(std::make_unique<aspi::SimulatedBus>(
-            std::vector<std::shared_ptr<sim::Drive>>{drive_}));
+        manager_ = std::make_unique<aspi::Manager>(
+            std::make_unique<aspi::SimulatedBus>(std::vector<std::shared_ptr<sim::Drive>>{drive_}));
         currentManager = manager_.get();
         TheAspiLibrary.SendCommand = &UpdateRig::SendToManager;
     }

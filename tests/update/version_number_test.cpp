@@ -25,11 +25,13 @@ struct NumberCase {
     float expected;
 };
 
+// clang-format off
 const NumberCase kNumbers[] = {
     {"1.04", 1.04f}, {"1.9x", 1.9f},  {"1.10", 1.10f}, {"2.00", 2.0f},
     {"1.e1", 10.0f}, {"-1.5", -1.5f}, {" .5x", 0.5f},  {"+.25", 0.25f},
     {"x.04", 0.0f},  {"....", 0.0f},  {"1.2\0" "9", 1.2f},
 };
+// clang-format on
 
 TEST(ReadVersionNumber, ReadsWhatPercentFReadsFromTheFourCharacters) {
     for (const NumberCase& c : kNumbers) {
@@ -48,8 +50,8 @@ class GermanNumbers : public testing::Test {
 protected:
     void SetUp() override {
         if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr) return;
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("zvfirm-locale-" + std::to_string(getpid()));
+        folder_ =
+            std::filesystem::temp_directory_path() / ("zvfirm-locale-" + std::to_string(getpid()));
         std::filesystem::create_directories(folder_);
         const std::string build = "localedef -i de_DE -f UTF-8 '" +
                                   (folder_ / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";

@@ -45,6 +45,7 @@ struct HandOverCase {
 
 std::ostream& operator<<(std::ostream& out, const HandOverCase& c) { return out << c.name; }
 
+// clang-format off
 const HandOverCase kHandOvers[] = {
     {"FailureDuringTheTransfer",
      {.trigger = sim::FaultTrigger::Chunk, .ordinal = 2, .sense = {0x09, 0x88, 0x00}},
@@ -55,6 +56,7 @@ const HandOverCase kHandOvers[] = {
      {{1, 1}, {1, 2}, {1, 3}, {1, 4}, {0, 4}},
      "Flash rom check sum error. (Code 09-86-00)"},
 };
+// clang-format on
 
 class HandOverTest : public testing::TestWithParam<std::tuple<Transport, HandOverCase>> {};
 
@@ -130,8 +132,8 @@ TEST(PowerHold, KeptFromBeforeTheFirstCommandUntilTheWorkerEnds) {
 
 TEST(PowerHold, ReleasedAfterAFailureToo) {
     sim::DriveDescription drive = DefaultDrive();
-    drive.faults.push_back({.trigger = sim::FaultTrigger::Chunk, .ordinal = 1,
-                            .sense = {0x09, 0x88, 0x00}});
+    drive.faults.push_back(
+        {.trigger = sim::FaultTrigger::Chunk, .ordinal = 1, .sense = {0x09, 0x88, 0x00}});
     UpdateRig rig(Transport::PassThrough, drive);
     UseFourChunkImage(rig);
 
@@ -157,8 +159,9 @@ TEST(PowerHold, WithoutAHoldTheUpdateGoesOnAndSaysSo) {
         CZVFUpdate().Run();
         const std::string said = testing::internal::GetCapturedStderr();
 
-        EXPECT_EQ(said, "zvfirm: nothing holds sleep and shutdown back while the firmware is "
-                        "written\n");
+        EXPECT_EQ(said,
+                  "zvfirm: nothing holds sleep and shutdown back while the firmware is "
+                  "written\n");
         EXPECT_EQ(WorkerState.load(), kWorkerDone);
         EXPECT_EQ(rig.Drive().FlashCount(), 1u);
         EXPECT_EQ(rig.power.reasons.size(), serviceMissing ? 0u : 1u);

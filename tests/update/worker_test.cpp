@@ -58,9 +58,12 @@ std::vector<std::string> Probes(int count) {
 }
 
 std::vector<std::string> SecondaryUpdate() {
-    return {ReadBuffer(0x84, 0, 7),          WriteBuffer(0, 0x80, 0, 0),
-            WriteBuffer(0, 0x81, kHead, kSecondaryArea), ReadBuffer(0x81, kHead, kSecondaryArea),
-            WriteBuffer(0, 0x82, 0, 0),      ReadBuffer(0x84, 0, 7)};
+    return {ReadBuffer(0x84, 0, 7),
+            WriteBuffer(0, 0x80, 0, 0),
+            WriteBuffer(0, 0x81, kHead, kSecondaryArea),
+            ReadBuffer(0x81, kHead, kSecondaryArea),
+            WriteBuffer(0, 0x82, 0, 0),
+            ReadBuffer(0x84, 0, 7)};
 }
 
 // The monitor's view of the first pass of n chunks: 1 .. n.
@@ -86,14 +89,15 @@ struct Scenario {
     std::vector<uint32_t> sleeps = {};
     std::string passThroughText = {};  // LastErrorText afterwards ("" on success)
     std::string aspiText = {};         // when it differs from the pass-through text
-    uint32_t flashes = 0;         // programmings the drive completed
-    bool committed = false;       // the drive committed a secondary image
+    uint32_t flashes = 0;              // programmings the drive completed
+    bool committed = false;            // the drive committed a secondary image
 };
 
 std::ostream& operator<<(std::ostream& out, const Scenario& s) { return out << s.name; }
 
 const sim::SenseCode kTransferError{0x09, 0x88, 0x00};
 
+// clang-format off
 const Scenario kScenarios[] = {
     {.name = "FourChunksToADriveWithClosedEmptyTray",
      .commands = Concat({Prepare(false), Pass(4)}),
@@ -317,6 +321,7 @@ const Scenario kScenarios[] = {
      .seen = {{1, 1}, {0, 0}},
      .passThroughText = "Firmware update failure."},
 };
+// clang-format on
 
 class WorkerScenarioTest : public testing::TestWithParam<std::tuple<Transport, Scenario>> {};
 
@@ -371,20 +376,20 @@ TEST_P(WorkerScenarioTest, SendsPublishesAndWaitsAsTheDriveAnswers) {
     if (s.committed) {
         // The drive holds the area as the package has it.
         ASSERT_GE(committed.size(), secondary.size());
-        EXPECT_TRUE(std::equal(secondary.begin() + kHead, secondary.end(),
-                               committed.begin() + kHead));
+        EXPECT_TRUE(
+            std::equal(secondary.begin() + kHead, secondary.end(), committed.begin() + kHead));
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothTransports, WorkerScenarioTest,
-    testing::Combine(testing::Values(Transport::PassThrough, Transport::Aspi),
-                     testing::ValuesIn(kScenarios)),
-    [](const testing::TestParamInfo<std::tuple<Transport, Scenario>>& param) {
-        const Transport transport = std::get<0>(param.param);
-        return std::string(transport == Transport::PassThrough ? "PassThrough_" : "Aspi_") +
-               std::get<1>(param.param).name;
-    });
+INSTANTIATE_TEST_SUITE_P(BothTransports, WorkerScenarioTest,
+                         testing::Combine(testing::Values(Transport::PassThrough, Transport::Aspi),
+                                          testing::ValuesIn(kScenarios)),
+                         [](const testing::TestParamInfo<std::tuple<Transport, Scenario>>& param) {
+                             const Transport transport = std::get<0>(param.param);
+                             return std::string(transport == Transport::PassThrough ? "PassThrough_"
+                                                                                    : "Aspi_") +
+                                    std::get<1>(param.param).name;
+                         });
 
 }  // namespace
 }  // namespace update_test

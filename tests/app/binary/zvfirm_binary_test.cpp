@@ -66,8 +66,9 @@ protected:
         // `extra` comes first: the first of two entries of one name is the one read.
         std::vector<std::string> environment(extra);
         for (const std::string& entry : std::vector<std::string>{
-                 "PATH=/usr/bin:/bin", "QT_QPA_PLATFORM=offscreen", "ZVFIRM_MESSAGE_LOG=" + log.string(),
-                 "TMPDIR=" + folder_.string(), "XDG_RUNTIME_DIR=" + folder_.string(),
+                 "PATH=/usr/bin:/bin", "QT_QPA_PLATFORM=offscreen",
+                 "ZVFIRM_MESSAGE_LOG=" + log.string(), "TMPDIR=" + folder_.string(),
+                 "XDG_RUNTIME_DIR=" + folder_.string(),
                  // Nothing started here may reach the machine's own system bus: a restart copy
                  // would ask the real logind to reboot. Unless the test brings a bus of its own,
                  // it reaches none.
@@ -138,8 +139,8 @@ protected:
     // A simulated drive; nothing real is touched while it is attached.
     std::string SimulatedDrive(const std::string& product) {
         const fs::path description = folder_ / "drive.sim";
-        WriteWhole(description, "[drive]\nvendor = ZORVANT\nproduct = \"" + product +
-                                    "\"\nrevision = 1.00\n");
+        WriteWhole(description,
+                   "[drive]\nvendor = ZORVANT\nproduct = \"" + product + "\"\nrevision = 1.00\n");
         return "ZVFIRM_SIMULATE=" + description.string();
     }
 
@@ -152,12 +153,14 @@ TEST_F(ZvfirmBinary, EmptyFolderReportsTheMissingConfigurationInTheUsersLanguage
         const char* locale;
         const char* text;
     };
+    // clang-format off
     const Case cases[] = {
         {"LANG=C", "INI file not found. (Code 1)"},
         {"LANG=de_DE.UTF-8", "INI file not found. (Code 1)"},
         {"LANG=ja_JP.UTF-8", "INIファイルが見つかりません。(Code 1)"},
         {"LC_ALL=ja_JP.UTF-8", "INIファイルが見つかりません。(Code 1)"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.locale);
         const Outcome run = Start({c.locale});

@@ -40,10 +40,12 @@ struct Outcome {
 };
 
 // The demo drive, and a second drive of another model.
-const char* const kDemoDrive = "[drive]\nvendor = ZORVANT\nproduct = \"DVDR   ZV-314K\"\n"
-                               "revision = 1.00\nmedium = loaded\nboard_version = 2\n"
-                               "image_size = 262144\nflash_ms = 0\n";
-const char* const kOtherDrive = "[drive]\nvendor = ZORVANT\nproduct = \"CD-RW   OTHER\"\nrevision = 2.10\n";
+const char* const kDemoDrive =
+    "[drive]\nvendor = ZORVANT\nproduct = \"DVDR   ZV-314K\"\n"
+    "revision = 1.00\nmedium = loaded\nboard_version = 2\n"
+    "image_size = 262144\nflash_ms = 0\n";
+const char* const kOtherDrive =
+    "[drive]\nvendor = ZORVANT\nproduct = \"CD-RW   OTHER\"\nrevision = 2.10\n";
 
 class ZvfirmCommandLine : public ::testing::Test {
 protected:
@@ -58,7 +60,8 @@ protected:
         for (size_t at; (at = ini.find("USE DVDRW CAUTION=YES")) != std::string::npos;)
             ini.erase(at, ini.find('\n', at) + 1 - at);
         WriteWhole(package_ / "zorvfirm.ini", ini);
-        const std::string make = std::string(ZV_MAKE_IMAGE) + " " + (package_ / "ZV314K.BIN").string();
+        const std::string make =
+            std::string(ZV_MAKE_IMAGE) + " " + (package_ / "ZV314K.BIN").string();
         ASSERT_EQ(std::system(make.c_str()), 0);
         Drives(kDemoDrive);
     }
@@ -72,12 +75,12 @@ protected:
     // Runs zvfirm with `arguments` in `folder_` (not the package folder), standard input
     // from /dev/null, and a clean environment plus `extra`.
     // `interruptOn`: once standard error holds this text, SIGINT and SIGTERM are sent.
-    Outcome Run(const std::vector<std::string>& arguments, const std::vector<std::string>& extra = {},
-                const std::string& interruptOn = "") {
+    Outcome Run(const std::vector<std::string>& arguments,
+                const std::vector<std::string>& extra = {}, const std::string& interruptOn = "") {
         const fs::path out = folder_ / "stdout";
         const fs::path err = folder_ / "stderr";
-        std::vector<std::string> environment{"PATH=/usr/bin:/bin",
-                                             "ZVFIRM_SIMULATE=" + (folder_ / "drives.sim").string()};
+        std::vector<std::string> environment{
+            "PATH=/usr/bin:/bin", "ZVFIRM_SIMULATE=" + (folder_ / "drives.sim").string()};
         environment.insert(environment.end(), extra.begin(), extra.end());
         std::vector<char*> envp;
         for (std::string& entry : environment) envp.push_back(entry.data());
@@ -109,7 +112,8 @@ protected:
         bool interrupted = false;
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
         while (waitpid(child, &status, WNOHANG) == 0) {
-            if (!interruptOn.empty() && !interrupted && ReadWhole(err).find(interruptOn) != std::string::npos) {
+            if (!interruptOn.empty() && !interrupted &&
+                ReadWhole(err).find(interruptOn) != std::string::npos) {
                 kill(child, SIGINT);
                 kill(child, SIGTERM);
                 interrupted = true;
@@ -144,12 +148,13 @@ struct Scenario {
     const char* drives;                  // the simulated drives; null: the demo drive
     const char* locale;
     int exitCode;
-    std::string out;                     // standard output, whole
-    std::vector<std::string> errParts;   // each found in standard error
+    std::string out;                    // standard output, whole
+    std::vector<std::string> errParts;  // each found in standard error
 };
 
 TEST_F(ZvfirmCommandLine, Scenarios) {
     const std::string both = std::string(kDemoDrive) + kOtherDrive;
+    // clang-format off
     const Scenario scenarios[] = {
         {"list the demo drive", {"--list", "PKG"}, nullptr, "LANG=C", 0,
          "0  D:\\ [ZORVANT DVDR   ZV-314K   1.00]\n", {}},
@@ -175,14 +180,16 @@ TEST_F(ZvfirmCommandLine, Scenarios) {
          {"zvfirm: unknown option --lsit\nTry zvfirm --help.\n"}},
         {"update without a drive", {"--update", "PKG"}, nullptr, "LANG=C", 2, "", {"need --drive N"}},
     };
+    // clang-format on
     fs::create_directory(folder_ / "empty");
     for (const Scenario& s : scenarios) {
         SCOPED_TRACE(s.name);
         Drives(s.drives != nullptr ? s.drives : kDemoDrive);
         std::vector<std::string> arguments;
         for (const std::string& argument : s.arguments)
-            arguments.push_back(argument == "PKG" ? Package() : argument == "EMPTY" ? (folder_ / "empty").string()
-                                                                                     : argument);
+            arguments.push_back(argument == "PKG"     ? Package()
+                                : argument == "EMPTY" ? (folder_ / "empty").string()
+                                                      : argument);
         const Outcome run = Run(arguments, {s.locale});
         EXPECT_FALSE(run.signalled);
         EXPECT_EQ(run.exitCode, s.exitCode) << run.err;
@@ -190,7 +197,8 @@ TEST_F(ZvfirmCommandLine, Scenarios) {
             EXPECT_EQ(run.out.rfind("Usage:\n  zvfirm [PACKAGE_FOLDER]", 0), 0u) << run.out;
         else
             EXPECT_EQ(run.out, s.out);
-        for (const std::string& part : s.errParts) EXPECT_NE(run.err.find(part), std::string::npos) << run.err;
+        for (const std::string& part : s.errParts)
+            EXPECT_NE(run.err.find(part), std::string::npos) << run.err;
     }
 }
 
@@ -208,20 +216,24 @@ TEST_F(ZvfirmCommandLine, WithoutADisplayItSaysSoInOneLine) {
         const char* name;
         std::vector<std::string> environment;
     };
+    // clang-format off
     const Case cases[] = {
         {"nothing set", {"LANG=C"}},
         {"a display without a server", {"LANG=C", "DISPLAY=:64999"}},
         {"xcb asked for", {"LANG=C", "QT_QPA_PLATFORM=xcb"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Outcome run = Run({Package()}, c.environment);
         EXPECT_FALSE(run.signalled) << "killed by a signal: Qt's abort";
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err,
-                  "zvfirm: no display can be opened (neither DISPLAY nor WAYLAND_DISPLAY can be reached); "
-                  "on a terminal use zvfirm --list or zvfirm --update --drive N [PACKAGE_FOLDER].\n");
+        EXPECT_EQ(
+            run.err,
+            "zvfirm: no display can be opened (neither DISPLAY nor WAYLAND_DISPLAY can be "
+            "reached); "
+            "on a terminal use zvfirm --list or zvfirm --update --drive N [PACKAGE_FOLDER].\n");
     }
 }
 
@@ -230,7 +242,8 @@ TEST_F(ZvfirmCommandLine, WithoutADisplayItSaysSoInOneLine) {
 TEST_F(ZvfirmCommandLine, TheDialogsReadThePackageFolder) {
     WriteWhole(package_ / "ZV314K.BIN", "short");
     const fs::path log = folder_ / "boxes.log";
-    const Outcome run = Run({Package()}, {"LANG=C", "QT_QPA_PLATFORM=offscreen", "ZVFIRM_MESSAGE_LOG=" + log.string()});
+    const Outcome run = Run(
+        {Package()}, {"LANG=C", "QT_QPA_PLATFORM=offscreen", "ZVFIRM_MESSAGE_LOG=" + log.string()});
     EXPECT_FALSE(run.signalled);
     EXPECT_EQ(ReadWhole(log),
               "[Error - Upgrade Program] icon=stop buttons=ok answer=1\n"
@@ -249,12 +262,13 @@ struct UpdateScenario {
     std::string drive;                   // more lines of the demo drive's section
     std::string options;                 // more lines of the [OPTION] section
     int exitCode;
-    std::vector<std::string> errParts;   // each found in standard error
-    bool completes;                      // the update ends with its completion text
+    std::vector<std::string> errParts;  // each found in standard error
+    bool completes;                     // the update ends with its completion text
 };
 
 TEST_F(ZvfirmCommandLine, UpdateScenarios) {
     const std::string later = "revision = 1.06\n";
+    // clang-format off
     const UpdateScenario scenarios[] = {
         {"success", {"--update", "--drive", "0"}, "", "", 0,
          {"100% Wait... (Running Firmware upgrade procedure)\n",
@@ -290,24 +304,29 @@ TEST_F(ZvfirmCommandLine, UpdateScenarios) {
         {"Japanese", {"--update", "--drive", "0"}, "", "", 0,
          {"ファームウェア更新は完了しました。"}, true},
     };
+    // clang-format on
     const std::string ini = ReadWhole(package_ / "zorvfirm.ini");
     for (const UpdateScenario& s : scenarios) {
         SCOPED_TRACE(s.name);
         std::string text = ini;
         // The demo package turns the restart question off; a scenario may turn it back on.
-        if (s.options.find("USE RESTART=YES") != std::string::npos) text.erase(text.find("USE RESTART=NO"), 14);
+        if (s.options.find("USE RESTART=YES") != std::string::npos)
+            text.erase(text.find("USE RESTART=NO"), 14);
         WriteWhole(package_ / "zorvfirm.ini", text);
         QuickPackage(package_, s.options);
         std::string drive = kDemoDrive;
         // A scenario's own revision replaces the demo drive's.
-        if (s.drive.find("revision") != std::string::npos) drive.erase(drive.find("revision = 1.00\n"), 16);
+        if (s.drive.find("revision") != std::string::npos)
+            drive.erase(drive.find("revision = 1.00\n"), 16);
         Drives(drive + s.drive);
         std::vector<std::string> arguments = s.arguments;
         arguments.push_back(Package());
-        const Outcome run = Run(arguments, {std::string(s.name) == "Japanese" ? "LANG=ja_JP.UTF-8" : "LANG=C"});
+        const Outcome run =
+            Run(arguments, {std::string(s.name) == "Japanese" ? "LANG=ja_JP.UTF-8" : "LANG=C"});
         EXPECT_FALSE(run.signalled);
         EXPECT_EQ(run.exitCode, s.exitCode) << run.err;
-        for (const std::string& part : s.errParts) EXPECT_NE(run.err.find(part), std::string::npos) << run.err;
+        for (const std::string& part : s.errParts)
+            EXPECT_NE(run.err.find(part), std::string::npos) << run.err;
         // A failure or a No is never reported as a completed update.
         if (!s.completes) {
             EXPECT_EQ(run.err.find("Firmware update is completed."), std::string::npos);
@@ -320,11 +339,13 @@ TEST_F(ZvfirmCommandLine, UpdateScenarios) {
 TEST_F(ZvfirmCommandLine, InterruptsDuringTheTransferAreRefused) {
     QuickPackage(package_, "");
     Drives(std::string(kDemoDrive) + "final_chunk_delay_ms = 1500\n");
-    const Outcome run = Run({"--update", "--drive", "0", Package()}, {"LANG=C"}, "Wait... (Transferring data)");
+    const Outcome run =
+        Run({"--update", "--drive", "0", Package()}, {"LANG=C"}, "Wait... (Transferring data)");
     EXPECT_FALSE(run.signalled);
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.err.find("zvfirm: the drive's firmware is being written and cannot be interrupted"),
-              std::string::npos)
+    EXPECT_NE(
+        run.err.find("zvfirm: the drive's firmware is being written and cannot be interrupted"),
+        std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("Firmware update is completed."), std::string::npos) << run.err;
 }

@@ -3,13 +3,13 @@
 #include <cstdlib>
 #include <functional>
 
+#include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "ui/qt_message_boxes.h"
 
@@ -56,8 +56,9 @@ protected:
 };
 
 TEST_F(QtMessageBoxesTest, OkBoxShowsTitleTextAndStopIconWithoutOwner) {
-    const int answer = ShowAndAnswer(platform::MessageIcon::Stop, platform::MessageButtons::Ok,
-                                     [](QMessageBox& box) { box.button(QMessageBox::Ok)->click(); });
+    const int answer =
+        ShowAndAnswer(platform::MessageIcon::Stop, platform::MessageButtons::Ok,
+                      [](QMessageBox& box) { box.button(QMessageBox::Ok)->click(); });
     EXPECT_EQ(answer, platform::kIdOk);
     EXPECT_EQ(seen.title, QStringLiteral("Error - Upgrade Program"));
     EXPECT_EQ(seen.text, QString::fromUtf8("ドライブが見つかりません。"));
@@ -71,10 +72,11 @@ TEST_F(QtMessageBoxesTest, YesNoBoxReportsTheButtonPressed) {
         QMessageBox::StandardButton press;
         int answer;
     };
-    for (const Case c : {Case{QMessageBox::Yes, platform::kIdYes}, Case{QMessageBox::No, platform::kIdNo}}) {
-        const int answer = ShowAndAnswer(platform::MessageIcon::Question,
-                                         platform::MessageButtons::YesNo,
-                                         [c](QMessageBox& box) { box.button(c.press)->click(); });
+    for (const Case c :
+         {Case{QMessageBox::Yes, platform::kIdYes}, Case{QMessageBox::No, platform::kIdNo}}) {
+        const int answer =
+            ShowAndAnswer(platform::MessageIcon::Question, platform::MessageButtons::YesNo,
+                          [c](QMessageBox& box) { box.button(c.press)->click(); });
         EXPECT_EQ(answer, c.answer);
         EXPECT_EQ(seen.icon, QMessageBox::Question);
         EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
@@ -82,9 +84,9 @@ TEST_F(QtMessageBoxesTest, YesNoBoxReportsTheButtonPressed) {
 }
 
 TEST_F(QtMessageBoxesTest, ClosingAYesNoBoxOtherwiseIsNo) {
-    const int answer = ShowAndAnswer(platform::MessageIcon::Information,
-                                     platform::MessageButtons::YesNo,
-                                     [](QMessageBox& box) { box.reject(); });
+    const int answer =
+        ShowAndAnswer(platform::MessageIcon::Information, platform::MessageButtons::YesNo,
+                      [](QMessageBox& box) { box.reject(); });
     EXPECT_EQ(answer, platform::kIdNo);
     EXPECT_EQ(seen.icon, QMessageBox::Information);
 }

@@ -37,8 +37,8 @@ TEST_F(LogindPower, MayRebootWhenLogindSaysYesOrChallenge) {
         const char* answer;
         bool may;
     };
-    for (const Case c : {Case{"yes", true}, Case{"challenge", true}, Case{"no", false},
-                         Case{"na", false}}) {
+    for (const Case c :
+         {Case{"yes", true}, Case{"challenge", true}, Case{"no", false}, Case{"na", false}}) {
         SCOPED_TRACE(c.answer);
         ASSERT_TRUE(logind_.StartLogind(std::string("{\"CanReboot\": \"") + c.answer + "\"}"));
         EXPECT_EQ(power_.CanReboot(), c.may);
@@ -83,7 +83,8 @@ TEST_F(LogindPower, HoldIsListedWhileHeldAndGoneWhenReleased) {
     ASSERT_NE(hold, nullptr);
     const std::string listed = logind_.ListInhibitors();
     for (const char* field :
-         {"string \"sleep:shutdown:idle:handle-lid-switch:handle-suspend-key:handle-hibernate-key\"",
+         {"string "
+          "\"sleep:shutdown:idle:handle-lid-switch:handle-suspend-key:handle-hibernate-key\"",
           "string \"zvfirm\"", "string \"Writing firmware to the drive\"", "string \"block\""})
         EXPECT_NE(listed.find(field), std::string::npos) << field << "\n" << listed;
 

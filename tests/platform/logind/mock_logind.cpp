@@ -51,8 +51,8 @@ void Stop(pid_t& child) {
 
 }  // namespace
 
-pid_t StartProgram(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-                   const fs::path& folder) {
+pid_t StartProgram(const std::vector<std::string>& argv,
+                   const std::vector<std::string>& environment, const fs::path& folder) {
     std::vector<std::string> args = argv;
     std::vector<std::string> env = environment;
     std::vector<char*> argp;
@@ -119,9 +119,9 @@ bool MockLogind::StartBus() {
                          "--address=unix:path=" + (folder_ / "system_bus_socket").string()},
                         CurrentEnvironment(), folder_);
     if (bus_ < 0) return false;
-    return WaitFor([this] { return Send("/ org.freedesktop.DBus.GetId").find("string") !=
-                                   std::string::npos; },
-                   20);
+    return WaitFor(
+        [this] { return Send("/ org.freedesktop.DBus.GetId").find("string") != std::string::npos; },
+        20);
 }
 
 bool MockLogind::StartLogind(const std::string& parameters) {
@@ -151,8 +151,9 @@ bool MockLogind::RefuseReboot() {
 std::string MockLogind::CallLog() const { return ReadWhole(folder_ / "logind.log"); }
 
 std::string MockLogind::ListInhibitors() {
-    return Send("--dest=org.freedesktop.login1 /org/freedesktop/login1 "
-                "org.freedesktop.login1.Manager.ListInhibitors");
+    return Send(
+        "--dest=org.freedesktop.login1 /org/freedesktop/login1 "
+        "org.freedesktop.login1.Manager.ListInhibitors");
 }
 
 std::string MockLogind::Send(const std::string& arguments) {

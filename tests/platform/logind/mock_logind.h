@@ -46,7 +46,8 @@ private:
 
 // Starts `argv` with exactly `environment`, in `folder`, standard output and error into
 // files there; the child's process id, or -1.
-pid_t StartProgram(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+pid_t StartProgram(const std::vector<std::string>& argv,
+                   const std::vector<std::string>& environment,
                    const std::filesystem::path& folder);
 // Waits for `child` to end, killing it after `seconds`; its exit code, or -1.
 int WaitForProgram(pid_t child, int seconds);

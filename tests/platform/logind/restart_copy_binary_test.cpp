@@ -104,10 +104,12 @@ TEST_F(RestartCopyBinary, SaysItCannotRebootWhenLogindRefuses) {
         const char* locale;
         const char* text;
     };
+    // clang-format off
     const Case cases[] = {
         {"no right", "{\"CanReboot\": \"no\"}", false, "LANG=C", "Can't reboot."},
         {"request refused", "{}", true, "LANG=ja_JP.UTF-8", "再起動できませんでした。"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove(Boxes());
