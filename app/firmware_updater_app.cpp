@@ -37,15 +37,8 @@ bool IsRestartCopyName(const std::string& exeName) {
 // Every start-up failure is one error box with no owner; the program ends after it.
 void CFirmwareUpdaterApp::ShowStartupError(const std::string& text) {
     endedOnError_ = true;
-    platform::MessageBoxes* messages = platform::Platform().Messages;
-    if (messages == nullptr) {
-        // No user interface registered (a driver without one): the text still reaches
-        // the user.
-        std::fprintf(stderr, "%s: %s\n", kStartupErrorTitle, text.c_str());
-        return;
-    }
-    messages->Show(text, kStartupErrorTitle, platform::MessageIcon::Stop,
-                   platform::MessageButtons::Ok);
+    platform::ShowMessage(text, kStartupErrorTitle, platform::MessageIcon::Stop,
+                          platform::MessageButtons::Ok);
 }
 
 bool CFirmwareUpdaterApp::InitInstance() {

@@ -12,12 +12,6 @@ std::string RebootFailureText(bool japanese) {
 
 void ShowRebootFailure() {
     const std::string text = RebootFailureText(UseJapanese());
-    platform::MessageBoxes* messages = platform::Platform().Messages;
-    if (messages == nullptr) {
-        // No user interface registered: the text still reaches the user.
-        std::fprintf(stderr, "%s: %s\n", kStartupErrorTitle, text.c_str());
-        return;
-    }
-    messages->Show(text, kStartupErrorTitle, platform::MessageIcon::Stop,
-                   platform::MessageButtons::Ok);
+    platform::ShowMessage(text, kStartupErrorTitle, platform::MessageIcon::Stop,
+                          platform::MessageButtons::Ok);
 }

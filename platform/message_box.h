@@ -24,4 +24,9 @@ public:
                      MessageButtons buttons) = 0;
 };
 
+// Shows a box through the registered message boxes. Without any, writes "title: text" to
+// standard error and answers No to a question, OK otherwise.
+int ShowMessage(const std::string& text, const std::string& title, MessageIcon icon,
+                MessageButtons buttons);
+
 }  // namespace platform

@@ -66,10 +66,7 @@ const Texts kNoWorker{"The update could not be started: no thread for it.",
 
 int ShowBox(const std::string& text, const char* title, platform::MessageIcon icon,
             platform::MessageButtons buttons) {
-    platform::MessageBoxes* boxes = platform::Platform().Messages;
-    if (boxes == nullptr)
-        return buttons == platform::MessageButtons::YesNo ? platform::kIdNo : platform::kIdOk;
-    return boxes->Show(text, title, icon, buttons);
+    return platform::ShowMessage(text, title, icon, buttons);
 }
 
 // The bar's range; an empty range would make Qt draw a busy indicator instead of a bar.

@@ -58,11 +58,7 @@ const Text kLaterVersionQuestion = {
 int Show(const Text& text, const char* title, platform::MessageIcon icon,
          platform::MessageButtons buttons) {
     const char* chosen = UseJapanese() ? text.japanese : text.english;
-    platform::MessageBoxes* messages = platform::Platform().Messages;
-    if (messages != nullptr) return messages->Show(chosen, title, icon, buttons);
-    // No window to show it in: say it on standard error, and take no question as a Yes.
-    std::fprintf(stderr, "zvfirm: %s: %s\n", title, chosen);
-    return buttons == platform::MessageButtons::YesNo ? platform::kIdNo : platform::kIdOk;
+    return platform::ShowMessage(chosen, title, icon, buttons);
 }
 
 // "x.yz" with a first character other than '0'.
