@@ -20,6 +20,8 @@ packages=(
   locales
   # logind client for the reboot and the sleep hold; a private bus and a mock logind to test it
   libsystemd-dev dbus python3-dbusmock
+  # systemd-tmpfiles, which carries out the boot-time deletion entries in a test
+  systemd
 )
 
 missing=()
