@@ -30,6 +30,9 @@
 #include "platform/substitute/recording_boot_deletion.h"
 #include "platform/substitute/recording_message_boxes.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/whole_file.h"
+
+using test_support::ReadWhole;
 
 using test_support::TempFolder;
 
@@ -39,13 +42,6 @@ namespace {
 
 // Stands in for the program: ends at once when started.
 const char* const kQuietProgram = "#!/bin/sh\nexit 0\n";
-
-std::string ReadWhole(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 class RestartCopy : public ::testing::Test {
 protected:

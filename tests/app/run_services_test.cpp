@@ -11,18 +11,14 @@
 #include "platform/linux/linux_platform.h"
 #include "platform/substitute/recording_message_boxes.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/whole_file.h"
+
+using test_support::ReadWhole;
 
 namespace {
 
 using platform::MessageButtons;
 using platform::MessageIcon;
-
-std::string ReadWhole(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 // The revision the drive behind `letter` reports in its INQUIRY data, or "" when the
 // request fails.

@@ -13,6 +13,9 @@
 
 #include "platform/linux/tmpfiles_boot_deletion.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/whole_file.h"
+
+using test_support::ReadWhole;
 
 using test_support::TempFolder;
 
@@ -21,13 +24,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using platform::linux_os::TmpfilesBootDeletion;
-
-std::string ReadWhole(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 // Every regular file under `folder`.
 std::vector<fs::path> FilesUnder(const fs::path& folder) {

@@ -15,22 +15,14 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include "tests/support/whole_file.h"
+
+using test_support::ReadWhole;
+using test_support::WriteWhole;
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadWhole(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-void WriteWhole(const fs::path& path, const std::string& bytes) {
-    std::ofstream file(path, std::ios::binary);
-    file << bytes;
-}
 
 struct Outcome {
     int exitCode = -1;

@@ -11,19 +11,15 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include "tests/support/whole_file.h"
+
+using test_support::ReadWhole;
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr const char* kPython = "/usr/bin/python3";
-
-std::string ReadWhole(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 // Waits up to `seconds` for `ready`.
 template <typename Ready>

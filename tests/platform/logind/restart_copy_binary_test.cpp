@@ -11,19 +11,15 @@
 
 #include "mock_logind.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/whole_file.h"
+
+using test_support::ReadWhole;
 
 using test_support::TempFolder;
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadWhole(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 double WallSeconds() {
     return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
