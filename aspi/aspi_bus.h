@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,16 @@ struct DeviceOutcome {
     std::vector<uint8_t> sense;  // sense data written by the device, possibly empty
 };
 
+// A command handed to a device whose answer has not been collected yet.
+class StartedCommand {
+public:
+    virtual ~StartedCommand() = default;
+    // Takes the outcome if the device has already answered; false (nothing taken) if not.
+    virtual bool TryCollect(DeviceOutcome* outcome) = 0;
+    // Waits for the answer and takes the outcome; called at most once, on any thread.
+    virtual DeviceOutcome Collect() = 0;
+};
+
 class Bus {
 public:
     virtual ~Bus() = default;
@@ -43,6 +54,13 @@ public:
     virtual DeviceOutcome Execute(int adapter, int target, int lun, const uint8_t* cdb,
                                   uint8_t cdbLength, DataDirection direction, uint8_t* data,
                                   uint32_t length) = 0;
+    // Hands one command to the device without waiting for its answer, where the bus can;
+    // `cdb` and `data` stay valid until the answer is collected. By default nothing
+    // happens until Collect, which carries the command out with Execute.
+    virtual std::unique_ptr<StartedCommand> Start(int adapter, int target, int lun,
+                                                  const uint8_t* cdb, uint8_t cdbLength,
+                                                  DataDirection direction, uint8_t* data,
+                                                  uint32_t length);
 };
 
 }  // namespace aspi

@@ -51,21 +51,10 @@ bool SimulatedBus::DeviceType(int adapter, int target, int lun, uint8_t* type) c
     return true;
 }
 
-DeviceOutcome SimulatedBus::Execute(int adapter, int target, int lun, const uint8_t* cdb,
-                                    uint8_t cdbLength, DataDirection direction, uint8_t* data,
-                                    uint32_t length) {
+namespace {
+
+DeviceOutcome OutcomeOf(const sim::Response& response, uint32_t dataLength) {
     DeviceOutcome outcome;
-    const std::shared_ptr<sim::Drive> drive = DriveAt(adapter, target, lun);
-    if (drive == nullptr) {
-        outcome.error = ENODEV;
-        return outcome;
-    }
-    const sim::Direction simDirection = direction == DataDirection::In    ? sim::Direction::In
-                                        : direction == DataDirection::Out ? sim::Direction::Out
-                                                                          : sim::Direction::None;
-    const uint32_t dataLength = direction == DataDirection::None ? 0 : length;
-    const sim::Response response =
-        drive->Execute(cdb, cdbLength, simDirection, dataLength == 0 ? nullptr : data, dataLength);
     switch (response.outcome) {
     case sim::Response::Outcome::TimedOut:
         outcome.hostStatus = platform::linux_os::sg::kDidTimeOut;
@@ -78,6 +67,54 @@ DeviceOutcome SimulatedBus::Execute(int adapter, int target, int lun, const uint
     if (response.status == scsi::kStatusCheckCondition)
         outcome.sense.assign(std::begin(response.sense), std::end(response.sense));
     return outcome;
+}
+
+class SimulatedCommand final : public StartedCommand {
+public:
+    SimulatedCommand(sim::LateAnswer answer, DeviceOutcome outcome)
+        : answer_(std::move(answer)), outcome_(std::move(outcome)) {}
+
+    bool TryCollect(DeviceOutcome* outcome) override {
+        if (answer_.late.count() > 0) return false;
+        *outcome = outcome_;
+        return true;
+    }
+    DeviceOutcome Collect() override {
+        answer_.Await();
+        return outcome_;
+    }
+
+private:
+    const sim::LateAnswer answer_;
+    const DeviceOutcome outcome_;
+};
+
+}  // namespace
+
+std::unique_ptr<StartedCommand> SimulatedBus::Start(int adapter, int target, int lun,
+                                                    const uint8_t* cdb, uint8_t cdbLength,
+                                                    DataDirection direction, uint8_t* data,
+                                                    uint32_t length) {
+    const std::shared_ptr<sim::Drive> drive = DriveAt(adapter, target, lun);
+    if (drive == nullptr) {
+        DeviceOutcome gone;
+        gone.error = ENODEV;
+        return std::make_unique<SimulatedCommand>(sim::LateAnswer{}, std::move(gone));
+    }
+    const sim::Direction simDirection = direction == DataDirection::In    ? sim::Direction::In
+                                        : direction == DataDirection::Out ? sim::Direction::Out
+                                                                          : sim::Direction::None;
+    const uint32_t dataLength = direction == DataDirection::None ? 0 : length;
+    sim::LateAnswer answer =
+        drive->Start(cdb, cdbLength, simDirection, dataLength == 0 ? nullptr : data, dataLength);
+    DeviceOutcome outcome = OutcomeOf(answer.response, dataLength);
+    return std::make_unique<SimulatedCommand>(std::move(answer), std::move(outcome));
+}
+
+DeviceOutcome SimulatedBus::Execute(int adapter, int target, int lun, const uint8_t* cdb,
+                                    uint8_t cdbLength, DataDirection direction, uint8_t* data,
+                                    uint32_t length) {
+    return Start(adapter, target, lun, cdb, cdbLength, direction, data, length)->Collect();
 }
 
 }  // namespace aspi

@@ -1,6 +1,7 @@
 #include "aspi/sysfs_bus.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
@@ -93,6 +94,10 @@ SysfsBus::SysfsBus(const std::string& sysfsRoot, const std::string& deviceRoot) 
     }
 }
 
+SysfsBus::OpenNode::~OpenNode() {
+    if (descriptor >= 0) close(descriptor);
+}
+
 int SysfsBus::AdapterCount() const { return static_cast<int>(adapters_.size()); }
 
 bool SysfsBus::Adapter(int adapter, AdapterInfo* info) const {
@@ -119,26 +124,118 @@ bool SysfsBus::HasDevice(int adapter, int target, int lun) const {
     return Find(adapter, target, lun) != nullptr;
 }
 
-DeviceOutcome SysfsBus::Execute(int adapter, int target, int lun, const uint8_t* cdb,
-                                uint8_t cdbLength, DataDirection direction, uint8_t* data,
-                                uint32_t length) {
-    DeviceOutcome outcome;
-    const Device* device = Find(adapter, target, lun);
-    if (device == nullptr) {
-        outcome.error = ENODEV;
-        return outcome;
-    }
+std::shared_ptr<SysfsBus::OpenNode> SysfsBus::Opened(const Device& device, int* error) {
+    std::lock_guard<std::mutex> lock(device.slot->mutex);
+    if (device.slot->node != nullptr) return device.slot->node;
+    auto node = std::make_shared<OpenNode>();
     // Read-write access lets every command through; read access alone still serves the
     // commands the kernel deems harmless (INQUIRY, TEST UNIT READY).
-    int fd = open(device->node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS))
-        fd = open(device->node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        outcome.error = errno;
-        return outcome;
+    node->descriptor = open(device.node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    node->generic = node->descriptor >= 0;
+    if (node->descriptor < 0 && (errno == EACCES || errno == EPERM || errno == EROFS))
+        node->descriptor = open(device.node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (node->descriptor < 0) {
+        *error = errno;
+        return nullptr;
+    }
+    if (node->generic) {
+        // Each collection takes the answer of its own command, however many are in flight.
+        int force = 1;
+        node->generic = ioctl(node->descriptor, SG_SET_FORCE_PACK_ID, &force) == 0 &&
+                        platform::linux_os::SgNodeOf(node->descriptor) ==
+                            platform::linux_os::SgNode::GenericWritable;
+    }
+    device.slot->node = node;
+    return node;
+}
+
+void SysfsBus::Drop(NodeSlot& slot, const std::shared_ptr<OpenNode>& node) {
+    std::lock_guard<std::mutex> lock(slot.mutex);
+    if (slot.node == node) slot.node = nullptr;
+}
+
+// One command on a device's node. On a node opened for writing it is handed to the kernel
+// when it is made and its answer read when it is collected; on a read-only node it is sent
+// whole (through SG_IO) when it is collected.
+class SysfsBus::CommandInFlight final : public StartedCommand {
+public:
+    // A command that never reached the device: `error` is its outcome.
+    explicit CommandInFlight(int error) { outcome_.error = error; }
+
+    CommandInFlight(NodeSlot& slot, std::shared_ptr<OpenNode> node,
+                    const platform::linux_os::SgCommand& command)
+        : slot_(&slot), node_(std::move(node)), command_(command), finished_(false) {
+        command_.sense = sense_;
+        command_.senseRoom = sizeof sense_;
+        if (!node_->generic) return;
+        const int error = platform::linux_os::StartSgIo(node_->descriptor, command_, header_);
+        if (error != 0) Finish(platform::linux_os::ReadSgIoHeader(error, header_));
+        else handedOver_ = true;
     }
 
-    uint8_t sense[32] = {};
+    ~CommandInFlight() override {
+        // Never collected (the request could not be queued): what the kernel still holds
+        // for this node is left to it, and the device gets a new node.
+        if (handedOver_) Drop(*slot_, node_);
+    }
+
+    bool TryCollect(DeviceOutcome* outcome) override {
+        if (handedOver_) {
+            platform::linux_os::SgOutcome answer;
+            if (!platform::linux_os::TryCollectSgIo(node_->descriptor, header_, &answer))
+                return false;
+            Finish(answer);
+        }
+        if (!finished_) return false;  // a read-only node: sent whole when collected
+        *outcome = outcome_;
+        return true;
+    }
+
+    DeviceOutcome Collect() override {
+        if (handedOver_)
+            Finish(platform::linux_os::CollectSgIo(node_->descriptor, header_));
+        else if (!finished_)
+            Finish(platform::linux_os::SendSgIoTo(node_->descriptor,
+                                                  platform::linux_os::SgNode::Other, command_));
+        return outcome_;
+    }
+
+private:
+    void Finish(const platform::linux_os::SgOutcome& answer) {
+        handedOver_ = false;
+        finished_ = true;
+        outcome_.error = answer.error;
+        if (answer.error != 0) {
+            Drop(*slot_, node_);
+            return;
+        }
+        outcome_.scsiStatus = answer.scsiStatus;
+        outcome_.hostStatus = answer.hostStatus;
+        outcome_.driverStatus = answer.driverStatus;
+        outcome_.transferred = answer.transferred;
+        outcome_.sense.assign(sense_, sense_ + answer.senseLength);
+    }
+
+    NodeSlot* slot_ = nullptr;
+    std::shared_ptr<OpenNode> node_;
+    platform::linux_os::SgCommand command_;
+    sg_io_hdr_t header_{};
+    uint8_t sense_[32] = {};
+    bool handedOver_ = false;  // the kernel has the command; its answer is not read yet
+    bool finished_ = true;     // outcome_ holds the outcome
+    DeviceOutcome outcome_;
+};
+
+std::unique_ptr<StartedCommand> SysfsBus::Start(int adapter, int target, int lun,
+                                                const uint8_t* cdb, uint8_t cdbLength,
+                                                DataDirection direction, uint8_t* data,
+                                                uint32_t length) {
+    const Device* device = Find(adapter, target, lun);
+    if (device == nullptr) return std::make_unique<CommandInFlight>(ENODEV);
+    int error = 0;
+    std::shared_ptr<OpenNode> node = Opened(*device, &error);
+    if (node == nullptr) return std::make_unique<CommandInFlight>(error);
+
     platform::linux_os::SgCommand command;
     command.cdb = cdb;
     command.cdbLength = cdbLength;
@@ -147,20 +244,15 @@ DeviceOutcome SysfsBus::Execute(int adapter, int target, int lun, const uint8_t*
                                                           : SG_DXFER_NONE;
     command.data = data;
     command.length = direction == DataDirection::None ? 0 : length;
-    command.sense = sense;
-    command.senseRoom = sizeof sense;
     command.timeoutSeconds = platform::CommandTimeoutSeconds(cdb);
-    const platform::linux_os::SgOutcome result = platform::linux_os::SendSgIo(fd, command);
-    close(fd);
+    command.packId = nextPackId_.fetch_add(1, std::memory_order_relaxed) & 0x7FFFFFFF;
+    return std::make_unique<CommandInFlight>(*device->slot, std::move(node), command);
+}
 
-    outcome.error = result.error;
-    if (result.error != 0) return outcome;
-    outcome.scsiStatus = result.scsiStatus;
-    outcome.hostStatus = result.hostStatus;
-    outcome.driverStatus = result.driverStatus;
-    outcome.transferred = result.transferred;
-    outcome.sense.assign(sense, sense + result.senseLength);
-    return outcome;
+DeviceOutcome SysfsBus::Execute(int adapter, int target, int lun, const uint8_t* cdb,
+                                uint8_t cdbLength, DataDirection direction, uint8_t* data,
+                                uint32_t length) {
+    return Start(adapter, target, lun, cdb, cdbLength, direction, data, length)->Collect();
 }
 
 }  // namespace aspi

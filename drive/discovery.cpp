@@ -8,6 +8,7 @@
 #include "platform/scsi_codes.h"
 #include "scsi/aspi_transport.h"
 #include "scsi/exec_scsi_command.h"
+#include "scsi/command_run.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ uint32_t DiscoverOnAspiAdapters() {
 
 // Tries the drive letters A to Z and sends commands only to the optical drives.
 uint32_t DiscoverOnDriveLetters() {
+    const CommandRun walk;
     uint32_t count = 0;
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         DriveEntry& entry = DriveTable[count];

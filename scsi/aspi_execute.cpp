@@ -8,6 +8,7 @@
 #include "platform/scsi_codes.h"
 #include "scsi/aligned_buffer.h"
 #include "scsi/aspi_library.h"
+#include "scsi/command_run.h"
 #include "scsi/command_status.h"
 
 namespace {
@@ -69,7 +70,13 @@ ScsiResult AspiExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t length
     // ATAPI devices take only 12-byte command blocks.
     if (entry.Atapi == 1) cdbLength = scsi::kCdbSize;
 
-    std::unique_ptr<platform::Event> event = platform::Platform().Events->CreateAutoResetEvent();
+    // The run's event when there is one, else an event of this command's own.
+    std::unique_ptr<platform::Event> ownEvent;
+    platform::Event* event = KeptCompletionEvent();
+    if (event == nullptr) {
+        ownEvent = platform::Platform().Events->CreateAutoResetEvent();
+        event = ownEvent.get();
+    }
     if (event == nullptr) return kScsiNoSystemObject;
 
     uint8_t* data = buffer;
@@ -104,8 +111,10 @@ ScsiResult AspiExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t length
         // A signal that leaves the request pending can only come from a faulty manager;
         // it is treated like a request that never completes.
         if (LoadStatus() == SS_PENDING &&
-            (!event->Wait(kAspiWaitLimitMs) || LoadStatus() == SS_PENDING))
+            (!event->Wait(kAspiWaitLimitMs) || LoadStatus() == SS_PENDING)) {
             GiveUp();
+            DiscardCompletionEvent();
+        }
     }
 
     const ScsiResult result = ResultOf(executeRequest);

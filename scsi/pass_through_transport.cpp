@@ -1,6 +1,7 @@
-// The pass-through transport: every command opens the drive by its letter, asks for the
-// adapter's buffer alignment, sends one request block and closes the drive again, so no
-// handle or knowledge of the device outlives a command.
+// The pass-through transport: a command opens the drive by its letter, asks for the
+// adapter's buffer alignment, sends one request block and closes the drive again; during a
+// discovery walk or an update the opened node and its alignment are kept for the next
+// command instead (command_run.h).
 #include "scsi/pass_through_transport.h"
 
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "platform/scsi_codes.h"
 #include "scsi/aligned_buffer.h"
 #include "scsi/command_status.h"
+#include "scsi/command_run.h"
 
 namespace {
 
@@ -38,14 +40,9 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
     // The caller's block is 12 bytes long; nothing past it is read.
     const uint8_t cdbCopied = cdbLength < scsi::kCdbSize ? cdbLength : scsi::kCdbSize;
 
-    platform::DriveBus& drives = *platform::Platform().Drives;
     const char letter = entry.DriveLetter[0];
-    platform::DriveHandle handle = drives.Open(letter, true);
-    if (handle == platform::kInvalidDrive) handle = drives.Open(letter, false);
-    if (handle == platform::kInvalidDrive) return kScsiNoSystemObject;
-
-    uint32_t alignMask = 0;
-    if (!drives.QueryAlignmentMask(handle, &alignMask)) alignMask = 0;
+    const OpenedDrive drive = OpenDriveForCommand(letter);
+    if (drive.Handle == platform::kInvalidDrive) return kScsiNoSystemObject;
 
     platform::PassThroughBlock& request = passThroughRequest;
     std::memset(&request, 0, sizeof request);
@@ -65,9 +62,9 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
         sptd.DataIn = platform::kDataOut;
         // Outgoing data is sent from a copy that meets the adapter's alignment; the
         // caller's buffer is never handed to the system for writing.
-        outgoingCopy = AllocAligned(length, alignMask);
+        outgoingCopy = AllocAligned(length, drive.AlignMask);
         if (outgoingCopy == nullptr) {
-            drives.Close(handle);
+            EndDriveCommand(letter, drive, true);
             return kScsiNoMemory;
         }
         if (length != 0 && buffer != nullptr) std::memcpy(outgoingCopy, buffer, length);
@@ -83,7 +80,8 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
     std::memcpy(sptd.Cdb, cdb, cdbCopied);
 
     uint32_t systemError = 0;
-    const bool carriedOut = drives.Send(handle, request, &systemError);
+    const bool carriedOut =
+        platform::Platform().Drives->Send(drive.Handle, request, &systemError);
 
     passThroughStatus.SRB_TargStat = sptd.ScsiStatus;
     std::memcpy(passThroughStatus.SenseArea, request.SenseBuffer, kStatusSenseBytes);
@@ -113,6 +111,6 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
     }
 
     FreeAligned(outgoingCopy);
-    drives.Close(handle);
+    EndDriveCommand(letter, drive, carriedOut);
     return result;
 }

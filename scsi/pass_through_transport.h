@@ -1,6 +1,6 @@
 // The pass-through transport's form of ExecScsiCommand (exec_scsi_command.h): the drive is
-// opened by its letter for each command and the request goes through the platform's drive
-// bus.
+// opened by its letter (or its node kept for a run is taken, command_run.h) and the
+// request goes through the platform's drive bus.
 #pragma once
 
 #include <cstdint>

@@ -105,43 +105,49 @@ Drive::Drive(const DriveDescription& description)
 
 Drive::~Drive() = default;
 
-Response Drive::Execute(const uint8_t* cdb, size_t cdbLength, Direction direction, uint8_t* data,
+void LateAnswer::Await() const {
+    if (late.count() <= 0) return;
+    if (time) {
+        time->Pass(late);
+    } else {
+        std::this_thread::sleep_for(late);
+    }
+}
+
+LateAnswer Drive::Start(const uint8_t* cdb, size_t cdbLength, Direction direction, uint8_t* data,
                         uint32_t length) {
-    Response response;
-    uint32_t answerDelayMs = 0;
-    std::shared_ptr<TimeSource> time;
-    {
-        std::lock_guard lock(mutex_);
-        DriveState& state = *state_;
-        LoggedCommand entry{{}, direction, length};
-        if (cdb != nullptr) {
-            entry.cdb.assign(cdb, cdb + cdbLength);
-        }
-        state.log.push_back(std::move(entry));
-        if (state.vanished) {
-            return Outcome(Response::Outcome::Vanished);
-        }
-        if (cdb == nullptr || cdbLength == 0 || cdbLength > 16) {
-            return CheckCondition(state, sense::kInvalidOpcode);
-        }
+    LateAnswer answer;
+    std::lock_guard lock(mutex_);
+    DriveState& state = *state_;
+    LoggedCommand entry{{}, direction, length};
+    if (cdb != nullptr) {
+        entry.cdb.assign(cdb, cdb + cdbLength);
+    }
+    state.log.push_back(std::move(entry));
+    if (state.vanished) {
+        answer.response = Outcome(Response::Outcome::Vanished);
+    } else if (cdb == nullptr || cdbLength == 0 || cdbLength > 16) {
+        answer.response = CheckCondition(state, sense::kInvalidOpcode);
+    } else {
         const Request request{cdb, cdbLength, direction, data, length};
         if (const Fault* fault = CountAndMatchFault(state, request)) {
-            return Apply(state, *fault);
-        }
-        SettleProgramming(state);
-        response = Dispatch(state, request);
-        answerDelayMs = std::exchange(state.answerDelayMs, 0);
-        time = state.time;
-    }
-    // Answering late is modelled outside the lock so that tests can still read the log.
-    if (answerDelayMs > 0) {
-        if (time) {
-            time->Pass(std::chrono::milliseconds(answerDelayMs));
+            answer.response = Apply(state, *fault);
         } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(answerDelayMs));
+            SettleProgramming(state);
+            answer.response = Dispatch(state, request);
+            answer.late = std::chrono::milliseconds(std::exchange(state.answerDelayMs, 0));
+            answer.time = state.time;
         }
     }
-    return response;
+    return answer;
+}
+
+Response Drive::Execute(const uint8_t* cdb, size_t cdbLength, Direction direction, uint8_t* data,
+                        uint32_t length) {
+    const LateAnswer answer = Start(cdb, cdbLength, direction, data, length);
+    // Answering late is modelled outside the lock so that tests can still read the log.
+    answer.Await();
+    return answer.response;
 }
 
 std::vector<LoggedCommand> Drive::Log() const {

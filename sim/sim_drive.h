@@ -46,6 +46,15 @@ public:
     virtual void Pass(std::chrono::milliseconds duration) = 0;
 };
 
+// A command's answer as the drive has decided it, and how late it comes.
+struct LateAnswer {
+    Response response;
+    std::chrono::milliseconds late{0};  // 0: the answer is there at once
+    std::shared_ptr<TimeSource> time;   // the drive's time then; null: the steady clock
+    // Lets the lateness pass (on `time`, else by sleeping); call outside any lock.
+    void Await() const;
+};
+
 class Drive {
 public:
     explicit Drive(const DriveDescription& description);
@@ -54,6 +63,10 @@ public:
     // Carries out one command. `data` receives (In) or supplies (Out) `length` bytes.
     // Thread-safe: commands from several threads are served one at a time.
     Response Execute(const uint8_t* cdb, size_t cdbLength, Direction direction, uint8_t* data,
+                     uint32_t length);
+    // The same without waiting for a late answer: the command is carried out (data moves
+    // and the log grows now), and the answer says how late it comes.
+    LateAnswer Start(const uint8_t* cdb, size_t cdbLength, Direction direction, uint8_t* data,
                      uint32_t length);
 
     std::vector<LoggedCommand> Log() const;

@@ -17,6 +17,7 @@
 #include "scsi/command_status.h"
 #include "scsi/drive_entry.h"
 #include "scsi/failure_text.h"
+#include "scsi/command_run.h"
 #include "update/secondary_image.h"
 #include "update/worker_state.h"
 
@@ -121,6 +122,8 @@ std::unique_ptr<platform::PowerHold> HoldSleepAndShutdown() {
 
 void CZVFUpdate::Run() {
     const std::unique_ptr<platform::PowerHold> hold = HoldSleepAndShutdown();
+    // Every command of the update goes to one drive; its node stays open until the end.
+    const CommandRun run;
     const DriveEntry& entry = DriveTable[SelectedDrive];
     const uint32_t chunkSize = Config.BufferSize;
     const uint32_t chunks = chunkSize == 0 ? 0 : Config.FirmwareSize / chunkSize;

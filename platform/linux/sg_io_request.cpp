@@ -60,6 +60,38 @@ uint32_t SystemErrorForHostStatus(uint16_t host) {
     }
 }
 
+int StartOnGenericNode(int descriptor, sg_io_hdr_t& header) {
+    const ssize_t written = write(descriptor, &header, sizeof header);
+    if (written < 0) return errno;
+    return static_cast<size_t>(written) == sizeof header ? 0 : EIO;
+}
+
+// One read of the answer: 0 when it was collected, EAGAIN when it is not there yet (or a
+// signal interrupted the read), else the errno that ends the request.
+int ReadAnswer(int descriptor, sg_io_hdr_t& header) {
+    const ssize_t got = read(descriptor, &header, sizeof header);
+    if (got >= 0) return static_cast<size_t>(got) == sizeof header ? 0 : EIO;
+    return errno == EINTR ? EAGAIN : errno;
+}
+
+// Waits for the answer of a command handed over with StartOnGenericNode and reads it. The
+// answer is read first and waited for only when it is not there yet: a command the device
+// completed while it was handed over costs no wait.
+int CollectFromGenericNode(int descriptor, sg_io_hdr_t& header) {
+    pollfd waiting{descriptor, POLLIN, 0};
+    bool polled = false;
+    for (;;) {
+        const int error = ReadAnswer(descriptor, header);
+        if (error != EAGAIN) return error;
+        // Nothing to collect although poll woke: the device is going away.
+        if (polled && (waiting.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return ENODEV;
+        waiting.revents = 0;
+        while (poll(&waiting, 1, -1) < 0)
+            if (errno != EINTR) return errno;
+        polled = true;
+    }
+}
+
 // SG_IO through the ioctl, with every signal blocked in this thread for its length: an
 // interrupted SG_IO on a generic node gives the command up half-way and, with an
 // SA_RESTART handler anywhere in the process, the kernel would send it again on its own.
@@ -80,23 +112,8 @@ int SendThroughIoctl(int descriptor, sg_io_hdr_t& header) {
 // dispatches it at once; read() collects the answer. write() is called exactly once, so a
 // signal can only interrupt the wait for the answer, and that wait is simply repeated.
 int SendThroughGenericNode(int descriptor, sg_io_hdr_t& header) {
-    const ssize_t written = write(descriptor, &header, sizeof header);
-    if (written < 0) return errno;
-    if (static_cast<size_t>(written) != sizeof header) return EIO;
-    for (;;) {
-        pollfd waiting{descriptor, POLLIN, 0};
-        const int ready = poll(&waiting, 1, -1);
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        const ssize_t got = read(descriptor, &header, sizeof header);
-        if (got >= 0) return static_cast<size_t>(got) == sizeof header ? 0 : EIO;
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN) return errno;
-        // Nothing to collect although poll woke: the device is going away.
-        if ((waiting.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return ENODEV;
-    }
+    const int error = StartOnGenericNode(descriptor, header);
+    return error != 0 ? error : CollectFromGenericNode(descriptor, header);
 }
 
 }  // namespace
@@ -126,6 +143,7 @@ void BuildSgIoHeader(const SgCommand& command, sg_io_hdr_t& header) {
     header.sbp = command.sense;
     header.mx_sb_len = command.senseRoom;
     header.timeout = command.timeoutSeconds * 1000u;
+    header.pack_id = command.packId;
 }
 
 SgOutcome ReadSgIoHeader(int error, const sg_io_hdr_t& header) {
@@ -163,6 +181,22 @@ SgOutcome SendSgIo(int descriptor, const SgCommand& command) {
     return SendSgIoTo(descriptor, SgNodeOf(descriptor), command);
 }
 
+int StartSgIo(int descriptor, const SgCommand& command, sg_io_hdr_t& header) {
+    BuildSgIoHeader(command, header);
+    return StartOnGenericNode(descriptor, header);
+}
+
+bool TryCollectSgIo(int descriptor, sg_io_hdr_t& header, SgOutcome* outcome) {
+    const int error = ReadAnswer(descriptor, header);
+    if (error == EAGAIN) return false;
+    *outcome = ReadSgIoHeader(error, header);
+    return true;
+}
+
+SgOutcome CollectSgIo(int descriptor, sg_io_hdr_t& header) {
+    return ReadSgIoHeader(CollectFromGenericNode(descriptor, header), header);
+}
+
 SgCommand CommandOfBlock(PassThroughBlock& block) {
     const ScsiPassThroughDirect& sptd = block.Sptd;
     std::memset(block.SenseBuffer, 0, sizeof block.SenseBuffer);
@@ -198,10 +232,6 @@ bool ReadSgIoOutcome(const SgOutcome& outcome, PassThroughBlock& block, uint32_t
         return false;
     }
     return true;
-}
-
-bool SendPassThrough(int descriptor, PassThroughBlock& block, uint32_t* systemError) {
-    return ReadSgIoOutcome(SendSgIo(descriptor, CommandOfBlock(block)), block, systemError);
 }
 
 }  // namespace platform::linux_os

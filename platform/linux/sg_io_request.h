@@ -21,6 +21,7 @@ struct SgCommand {
     uint8_t* sense = nullptr;
     uint8_t senseRoom = 0;
     uint32_t timeoutSeconds = 0;
+    int packId = -1;  // names the command among several in flight on one descriptor
 };
 
 // What the kernel said of one command.
@@ -45,6 +46,17 @@ SgOutcome ReadSgIoHeader(int error, const sg_io_hdr_t& header);
 // the kernel deems harmless) SG_IO runs with every signal blocked in the calling thread.
 SgOutcome SendSgIo(int descriptor, const SgCommand& command);
 
+// The same in two halves, for a caller that does not want to wait for the answer, on a
+// SCSI generic node opened for writing only: StartSgIo hands the command to the kernel
+// (exactly once) and returns 0 or the errno that refused it; TryCollectSgIo takes the
+// answer if it is already there (false: not yet, nothing taken); CollectSgIo waits for it.
+// `header` stays in place from the start to the collection. With several commands in
+// flight on one descriptor, the descriptor needs SG_SET_FORCE_PACK_ID and each command
+// its own packId, so that each collection takes its own answer.
+int StartSgIo(int descriptor, const SgCommand& command, sg_io_hdr_t& header);
+bool TryCollectSgIo(int descriptor, sg_io_hdr_t& header, SgOutcome* outcome);
+SgOutcome CollectSgIo(int descriptor, sg_io_hdr_t& header);
+
 // The kinds of node SendSgIo tells apart; exposed so that tests can drive each way.
 enum class SgNode { GenericWritable, Other };
 SgNode SgNodeOf(int descriptor);
@@ -59,8 +71,5 @@ SgCommand CommandOfBlock(PassThroughBlock& block);
 bool ReadSgIoOutcome(const SgOutcome& outcome, PassThroughBlock& block, uint32_t* systemError);
 // The system error code, in its Win32 numbering, for an errno of a failed SG_IO or open.
 uint32_t SystemErrorForErrno(int error);
-
-// Sends the block on an open SCSI generic or block device descriptor.
-bool SendPassThrough(int descriptor, PassThroughBlock& block, uint32_t* systemError);
 
 }  // namespace platform::linux_os

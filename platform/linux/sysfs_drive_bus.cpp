@@ -37,32 +37,43 @@ DriveHandle SysfsDriveBus::Open(char letter, bool readWrite) {
     const int access = readWrite ? O_RDWR : O_RDONLY;
     const int descriptor = open(drive->devicePath.c_str(), access | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) return kInvalidDrive;
+    const SgNode kind = SgNodeOf(descriptor);
     std::lock_guard<std::mutex> lock(mutex_);
-    openBlockNames_[descriptor] = drive->blockName;
+    if (static_cast<size_t>(descriptor) >= openNodes_.size()) openNodes_.resize(descriptor + 1);
+    openNodes_[descriptor] = {true, drive->blockName, kind};
     return descriptor;
+}
+
+SysfsDriveBus::OpenNode* SysfsDriveBus::NodeOf(DriveHandle handle) {
+    if (handle < 0 || static_cast<size_t>(handle) >= openNodes_.size()) return nullptr;
+    OpenNode& node = openNodes_[handle];
+    return node.open ? &node : nullptr;
 }
 
 bool SysfsDriveBus::QueryAlignmentMask(DriveHandle handle, uint32_t* mask) {
     std::string blockName;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        auto open = openBlockNames_.find(handle);
-        if (open == openBlockNames_.end()) return false;
-        blockName = open->second;
+        const OpenNode* node = NodeOf(handle);
+        if (node == nullptr) return false;
+        blockName = node->blockName;
     }
     return ReadDmaAlignment(sysfsRoot_, blockName, mask);
 }
 
 bool SysfsDriveBus::Send(DriveHandle handle, PassThroughBlock& block, uint32_t* systemError) {
+    SgNode kind;
     {
-        // Only descriptors this bus opened reach the ioctl.
+        // Only descriptors this bus opened reach the kernel.
         std::lock_guard<std::mutex> lock(mutex_);
-        if (openBlockNames_.count(handle) == 0) {
+        const OpenNode* node = NodeOf(handle);
+        if (node == nullptr) {
             *systemError = kErrorIoDevice;
             return false;
         }
+        kind = node->kind;
     }
-    return SendPassThrough(handle, block, systemError);
+    return ReadSgIoOutcome(SendSgIoTo(handle, kind, CommandOfBlock(block)), block, systemError);
 }
 
 namespace {
@@ -103,7 +114,9 @@ NodeAccess SysfsDriveBus::DescribeNode(char letter) {
 void SysfsDriveBus::Close(DriveHandle handle) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (openBlockNames_.erase(handle) == 0) return;
+        OpenNode* node = NodeOf(handle);
+        if (node == nullptr) return;
+        *node = OpenNode{};
     }
     close(handle);
 }

@@ -1,11 +1,11 @@
 // The drive bus of a real system: optical drives from sysfs, commands through SG_IO.
 #pragma once
 
-#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/linux/sg_io_request.h"
 #include "platform/linux/sysfs_optical_drives.h"
 #include "platform/pass_through.h"
 
@@ -32,8 +32,17 @@ private:
     const std::string deviceDir_;
     std::once_flag scanned_;
     std::vector<OpticalDrive> drives_;
+    // What is known of a descriptor this bus opened.
+    struct OpenNode {
+        bool open = false;
+        std::string blockName;  // "srN"
+        SgNode kind = SgNode::Other;  // decided once, at the open, not for every command
+    };
+    // The node a handle names, or null when this bus did not open it; under mutex_.
+    OpenNode* NodeOf(DriveHandle handle);
+
     std::mutex mutex_;
-    std::map<DriveHandle, std::string> openBlockNames_;  // handle -> "srN"
+    std::vector<OpenNode> openNodes_;  // indexed by descriptor: looked up for every command
 };
 
 // The drive bus of the running system: drives from /sys, nodes under /dev. Made on first use.

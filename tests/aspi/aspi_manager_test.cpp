@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <future>
+#include <mutex>
 #include <memory>
 #include <string>
 #include <vector>
@@ -224,19 +225,23 @@ TEST_F(ManagerOnSysfsTest, RequestsThatCannotStartAreRefusedAtOnce) {
     }
 }
 
-TEST_F(ManagerOnSysfsTest, DeviceFailuresCompleteAsynchronously) {
-    // sg4 (adapter 0, target 1) is a plain file: SG_IO fails on it. sg0 (adapter 3,
-    // target 0) has no node at all: the device is gone.
+TEST_F(ManagerOnSysfsTest, DeviceFailuresCompleteWithTheirStatusAndASignal) {
+    // sg4 (adapter 0, target 1) is a plain file: it opens, but is no generic node, so the
+    // command is sent whole by the adapter's request thread and SG_IO fails on it. sg0
+    // (adapter 3, target 0) has no node at all: the device is gone, which is known before
+    // Send returns.
     const struct {
         uint8_t adapter, target;
+        uint8_t returned;
         uint8_t status, haStat;
-    } kCases[] = {{0, 1, SS_ERR, aspi::kHaStatUnspecified}, {3, 0, SS_NO_DEVICE, 0}};
+    } kCases[] = {{0, 1, SS_PENDING, SS_ERR, aspi::kHaStatUnspecified},
+                  {3, 0, SS_NO_DEVICE, SS_NO_DEVICE, 0}};
     for (const auto& c : kCases) {
         auto event = platform::Platform().Events->CreateAutoResetEvent();
         uint8_t data[36] = {};
         SRB_ExecSCSICmd request =
             MakeExecute(c.adapter, c.target, SRB_DIR_IN, data, sizeof data, event.get());
-        EXPECT_EQ(manager_.Send(&request), SS_PENDING);
+        EXPECT_EQ(manager_.Send(&request), c.returned) << int(c.adapter);
         ASSERT_TRUE(event->Wait(kCompletionBoundMs));
         EXPECT_EQ(request.SRB_Status, c.status) << int(c.adapter);
         EXPECT_EQ(request.SRB_HaStat, c.haStat) << int(c.adapter);
@@ -385,6 +390,145 @@ TEST_F(ManagerCompletionTest, GivenUpRequestNoLongerTouchesTheCallersMemory) {
     EXPECT_FALSE(event_->Wait(300));
     EXPECT_EQ(request.SRB_Status, SS_ABORTED);
     EXPECT_EQ(std::vector<uint8_t>(data, data + 8), std::vector<uint8_t>(8, 0));
+}
+
+
+// --- Answers at once, and one request thread per adapter ---------------------------------
+
+// A bus whose devices have answered by the time a command is handed over.
+class AnsweringBus final : public aspi::Bus {
+public:
+    aspi::DeviceOutcome answer;
+    std::vector<uint8_t> dataIn;
+    int executed = 0;
+
+    int AdapterCount() const override { return 1; }
+    bool Adapter(int adapter, aspi::AdapterInfo* info) const override {
+        *info = {};
+        return adapter == 0;
+    }
+    bool DeviceType(int, int, int, uint8_t* type) const override {
+        *type = 5;
+        return true;
+    }
+    bool HasDevice(int adapter, int, int) const override { return adapter == 0; }
+    aspi::DeviceOutcome Execute(int, int, int, const uint8_t*, uint8_t, aspi::DataDirection,
+                                uint8_t*, uint32_t) override {
+        ADD_FAILURE() << "a command the device answered at once is not carried out again";
+        return {};
+    }
+    std::unique_ptr<aspi::StartedCommand> Start(int, int, int, const uint8_t*, uint8_t,
+                                                aspi::DataDirection, uint8_t* data,
+                                                uint32_t length) override {
+        ++executed;
+        std::memcpy(data, dataIn.data(), std::min<size_t>(dataIn.size(), length));
+        struct Answered final : aspi::StartedCommand {
+            aspi::DeviceOutcome outcome;
+            bool TryCollect(aspi::DeviceOutcome* out) override {
+                *out = outcome;
+                return true;
+            }
+            aspi::DeviceOutcome Collect() override { return outcome; }
+        };
+        auto command = std::make_unique<Answered>();
+        command->outcome = answer;
+        return command;
+    }
+};
+
+TEST(ManagerAnswerAtOnceTest, CompletesBeforeSendReturnsAndStillSignals) {
+    auto bus = std::make_unique<AnsweringBus>();
+    AnsweringBus& device = *bus;
+    aspi::Manager manager(std::move(bus));
+    device.dataIn = {1, 2, 3, 4};
+    device.answer.scsiStatus = 2;
+    device.answer.transferred = 4;
+    device.answer.sense = {0x70, 0, 0x06, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x29, 0};
+    auto event = platform::Platform().Events->CreateAutoResetEvent();
+    uint8_t data[6] = {0, 0, 0, 0, 0x55, 0x55};
+    SRB_ExecSCSICmd request = MakeExecute(0, 0, SRB_DIR_IN, data, sizeof data, event.get());
+
+    EXPECT_EQ(manager.Send(&request), SS_ERR);
+    EXPECT_EQ(request.SRB_Status, SS_ERR);
+    EXPECT_EQ(request.SRB_TargStat, 2);
+    EXPECT_EQ(request.SenseArea[12], 0x29);
+    EXPECT_EQ(std::vector<uint8_t>(data, data + 6), (std::vector<uint8_t>{1, 2, 3, 4, 0x55, 0x55}));
+    EXPECT_TRUE(event->Wait(0)) << "a caller that waits for the event is not left waiting";
+    EXPECT_EQ(device.executed, 1);
+
+    SRB_Abort late{};
+    late.SRB_Cmd = SC_ABORT_SRB;
+    late.SRB_ToAbort = &request;
+    EXPECT_EQ(manager.Send(&late), SS_ABORT_FAIL) << "nothing is left to give up";
+}
+
+// Two adapters whose commands finish only when the test opens the gate; records the order
+// in which the commands were carried out.
+class GateBus final : public aspi::Bus {
+public:
+    explicit GateBus(std::shared_future<void> gate) : gate_(std::move(gate)) {}
+
+    std::mutex mutex;
+    std::vector<uint8_t> order;  // the first command byte of each command carried out
+
+    int AdapterCount() const override { return 2; }
+    bool Adapter(int adapter, aspi::AdapterInfo* info) const override {
+        *info = {};
+        return adapter < 2;
+    }
+    bool DeviceType(int, int, int, uint8_t* type) const override {
+        *type = 5;
+        return true;
+    }
+    bool HasDevice(int adapter, int target, int) const override {
+        return adapter < 2 && target == 0;
+    }
+    aspi::DeviceOutcome Execute(int, int, int, const uint8_t* cdb, uint8_t, aspi::DataDirection,
+                                uint8_t*, uint32_t) override {
+        gate_.wait();
+        std::lock_guard<std::mutex> lock(mutex);
+        order.push_back(cdb[0]);
+        return {};
+    }
+
+private:
+    std::shared_future<void> gate_;
+};
+
+size_t ThreadsOfThisProcess() {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& task : fs::directory_iterator("/proc/self/task")) ++count;
+    return count;
+}
+
+TEST(ManagerRequestThreadTest, OneThreadPerAdapterCarriesItsRequestsOutInOrder) {
+    std::promise<void> open;
+    auto bus = std::make_unique<GateBus>(open.get_future().share());
+    GateBus& device = *bus;
+    aspi::Manager manager(std::move(bus));
+    const size_t before = ThreadsOfThisProcess();
+
+    constexpr int kPerAdapter = 4;
+    std::vector<std::unique_ptr<platform::Event>> events;
+    std::vector<SRB_ExecSCSICmd> requests(2 * kPerAdapter);
+    for (int i = 0; i < 2 * kPerAdapter; ++i) {
+        events.push_back(platform::Platform().Events->CreateAutoResetEvent());
+        requests[i] = MakeExecute(static_cast<uint8_t>(i % 2), 0, 0, nullptr, 0,
+                                  events.back().get());
+        requests[i].CDBByte[0] = static_cast<uint8_t>(i);
+        ASSERT_EQ(manager.Send(&requests[i]), SS_PENDING);
+    }
+    EXPECT_EQ(ThreadsOfThisProcess(), before + 2) << "one request thread for each adapter";
+
+    open.set_value();
+    for (int i = 0; i < 2 * kPerAdapter; ++i) {
+        ASSERT_TRUE(events[i]->Wait(kCompletionBoundMs)) << i;
+        EXPECT_EQ(requests[i].SRB_Status, SS_COMP) << i;
+    }
+    std::vector<uint8_t> adapter0, adapter1;
+    for (uint8_t byte : device.order) (byte % 2 == 0 ? adapter0 : adapter1).push_back(byte);
+    EXPECT_EQ(adapter0, (std::vector<uint8_t>{0, 2, 4, 6}));
+    EXPECT_EQ(adapter1, (std::vector<uint8_t>{1, 3, 5, 7}));
 }
 
 }  // namespace

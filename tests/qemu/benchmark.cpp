@@ -6,6 +6,11 @@
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include <algorithm>
 #include <cstdio>
@@ -21,6 +26,7 @@
 #include "scsi/aspi_transport.h"
 #include "scsi/drive_entry.h"
 #include "scsi/exec_scsi_command.h"
+#include "scsi/command_run.h"
 #include "tests/qemu/probe_report.h"
 
 extern char** environ;
@@ -95,8 +101,86 @@ Spread RawLoop(const char* node) {
     return spread;
 }
 
+
+// DIAGNOSTIC (temporary): floors of the machine.
+Spread BareSyscall() {
+    return Measure([] {
+        const int64_t start = NowUs();
+        for (int i = 0; i < kCommandsPerRound; ++i) syscall(SYS_getppid);
+        return static_cast<double>(NowUs() - start) / kCommandsPerRound;
+    });
+}
+
+Spread WriteReadLoop(const char* node, bool sigmaskIoctl) {
+    const int fd = open(node, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return {0, 0, 0};
+    const Spread spread = Measure([fd, sigmaskIoctl] {
+        const int64_t start = NowUs();
+        for (int i = 0; i < kCommandsPerRound; ++i) {
+            unsigned char cdb[6] = {};
+            unsigned char sense[32];
+            sg_io_hdr_t header{};
+            header.interface_id = 'S';
+            header.dxfer_direction = SG_DXFER_NONE;
+            header.cmd_len = sizeof cdb;
+            header.cmdp = cdb;
+            header.mx_sb_len = sizeof sense;
+            header.sbp = sense;
+            header.timeout = 10000;
+            if (sigmaskIoctl) {
+                sigset_t all, previous;
+                sigfillset(&all);
+                pthread_sigmask(SIG_SETMASK, &all, &previous);
+                ioctl(fd, SG_IO, &header);
+                pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+            } else {
+                if (write(fd, &header, sizeof header) < 0) break;
+                if (read(fd, &header, sizeof header) < 0) break;
+            }
+        }
+        return static_cast<double>(NowUs() - start) / kCommandsPerRound;
+    });
+    close(fd);
+    return spread;
+}
+
+Spread HandOver() {
+    std::mutex mutex;
+    std::condition_variable toWorker, toCaller;
+    int turn = 0;  // 0 caller, 1 worker, 2 stop
+    std::thread worker([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            toWorker.wait(lock, [&] { return turn != 0; });
+            if (turn == 2) return;
+            turn = 0;
+            toCaller.notify_one();
+        }
+    });
+    const Spread spread = Measure([&] {
+        const int64_t start = NowUs();
+        for (int i = 0; i < kCommandsPerRound; ++i) {
+            std::unique_lock<std::mutex> lock(mutex);
+            turn = 1;
+            toWorker.notify_one();
+            toCaller.wait(lock, [&] { return turn == 0; });
+        }
+        return static_cast<double>(NowUs() - start) / kCommandsPerRound;
+    });
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        turn = 2;
+    }
+    toWorker.notify_one();
+    worker.join();
+    return spread;
+}
+
+// As a discovery walk or an update sends them: the pass-through transport keeps the node it
+// opened for the run.
 Spread ProgramLoop(const DriveEntry& entry) {
     return Measure([&entry] {
+        const CommandRun run;
         const int64_t start = NowUs();
         for (int i = 0; i < kCommandsPerRound; ++i) TestUnitReady(entry);
         return static_cast<double>(NowUs() - start) / kCommandsPerRound;
@@ -106,6 +190,7 @@ Spread ProgramLoop(const DriveEntry& entry) {
 // The whole download as the program sends it: one WRITE BUFFER per chunk; milliseconds.
 Spread ProgramDownload(const DriveEntry& entry, const std::vector<uint8_t>& image) {
     return Measure([&] {
+        const CommandRun run;
         const int64_t start = NowUs();
         for (uint32_t offset = 0; offset < kImageSize; offset += kChunk)
             WriteBuffer(entry, image.data() + offset, kChunk, offset, kDataMode, 0);
@@ -157,6 +242,10 @@ void RunBenchmark(const char* genericNode, const char* sgWriteBuffer) {
     }
 
     const Spread raw = RawLoop(genericNode);
+    Print("DIAG bare syscall", BareSyscall());
+    Print("DIAG write+read", WriteReadLoop(genericNode, false));
+    Print("DIAG sigmask+ioctl", WriteReadLoop(genericNode, true));
+    Print("DIAG thread hand-over round trip", HandOver());
     const Spread pass = ProgramLoop(passThrough);
     bool toolRan = false;
     const Spread tool = ToolDownload(sgWriteBuffer, genericNode, imagePath, &toolRan);
