@@ -349,15 +349,14 @@ void RawAspiInquiry(const DriveEntry& entry, const GuestDrive& drive) {
     const uint8_t cdb[12] = {0x12, 0, 0, 0, sizeof data, 0};
     std::memcpy(request.CDBByte, cdb, sizeof cdb);
 
-    // As with any ASPI manager, the event is waited for only while the request is pending.
+    // The event is waited for while the request is pending; a request the drive answered
+    // while it was handed over completes before the call returns, and its event is
+    // signalled all the same, for clients that always wait.
     const uint32_t sent = TheAspiLibrary.SendCommand(&request);
-    bool signalled = false;
-    if (sent == SS_PENDING) {
-        pollfd waiting{event, POLLIN, 0};
-        uint64_t count = 0;
-        signalled =
-            poll(&waiting, 1, 20000) == 1 && read(event, &count, sizeof count) == sizeof count;
-    }
+    pollfd waiting{event, POLLIN, 0};
+    uint64_t count = 0;
+    const bool signalled = poll(&waiting, 1, sent == SS_PENDING ? 20000 : 0) == 1 &&
+                           read(event, &count, sizeof count) == sizeof count;
     const uint8_t status =
         std::atomic_ref<uint8_t>(request.SRB_Status).load(std::memory_order_acquire);
     std::printf(
