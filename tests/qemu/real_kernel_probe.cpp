@@ -41,6 +41,7 @@
 #include "scsi/aspi_execute.h"
 #include "scsi/aspi_library.h"
 #include "scsi/aspi_transport.h"
+#include "scsi/command_run.h"
 #include "scsi/command_status.h"
 #include "scsi/drive_entry.h"
 #include "scsi/exec_scsi_command.h"
@@ -285,7 +286,9 @@ void CheckRemoval(const Part& part, const DriveEntry& entry, const GuestDrive& d
     std::thread remover;
     bool deleted = true;
     // Commands run before the request and go on while the drive is removed: TEST UNIT
-    // READY and INQUIRY (data in) in turn, until one fails.
+    // READY and INQUIRY (data in) in turn, until one fails. They belong to one run, as an
+    // update's do, so the pass-through transport meets the removal on the node it kept.
+    const CommandRun run;
     constexpr int kRequestAt = 5;
     uint8_t inquiry[36];
     const int64_t start = NowMs();
