@@ -20,8 +20,9 @@ constexpr uint8_t kHaStatDataOverUnderrun = HASTAT_DO_DU;
 constexpr uint8_t kStatusGood = 0x00;
 constexpr uint8_t kStatusConditionMet = 0x04;
 
-// The manager completes the request on a thread of its own and writes the status byte
-// last; reading it with acquire ordering makes the other fields it wrote visible.
+// The manager completes the request either before SendASPI32Command returns or on a
+// request thread of its own, and writes the status byte last; reading it with acquire
+// ordering makes the other fields it wrote visible.
 uint8_t LoadStatus() {
     return std::atomic_ref<uint8_t>(executeRequest.SRB_Status).load(std::memory_order_acquire);
 }

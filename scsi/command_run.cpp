@@ -7,7 +7,7 @@
 namespace {
 
 struct KeptNode {
-    platform::DriveBus* bus = nullptr;  // the bus the node was opened on; null: none kept
+    bool kept = false;
     OpenedDrive drive;
 };
 
@@ -29,12 +29,13 @@ KeptNode* KeptSlot(char letter) {
 }
 
 void Forget(KeptNode& node) {
-    if (node.bus != nullptr) node.bus->Close(node.drive.Handle);
+    if (node.kept) node.drive.Bus->Close(node.drive.Handle);
     node = KeptNode{};
 }
 
 OpenedDrive OpenNow(platform::DriveBus& drives, char letter) {
     OpenedDrive opened;
+    opened.Bus = &drives;
     opened.Handle = drives.Open(letter, true);
     if (opened.Handle == platform::kInvalidDrive) opened.Handle = drives.Open(letter, false);
     if (opened.Handle == platform::kInvalidDrive) return opened;
@@ -57,11 +58,11 @@ OpenedDrive OpenDriveForCommand(char letter) {
     KeptNode* slot = runDepth > 0 ? KeptSlot(letter) : nullptr;
     if (slot == nullptr) return OpenNow(drives, letter);
     // A node opened on another bus (a test swapped the service) is not this drive's.
-    if (slot->bus != nullptr && slot->bus != &drives) Forget(*slot);
-    if (slot->bus == nullptr) {
+    if (slot->kept && slot->drive.Bus != &drives) Forget(*slot);
+    if (!slot->kept) {
         const OpenedDrive opened = OpenNow(drives, letter);
         if (opened.Handle == platform::kInvalidDrive) return opened;
-        slot->bus = &drives;
+        slot->kept = true;
         slot->drive = opened;
     }
     return slot->drive;
@@ -70,11 +71,12 @@ OpenedDrive OpenDriveForCommand(char letter) {
 void EndDriveCommand(char letter, const OpenedDrive& drive, bool carriedOut) {
     if (drive.Handle == platform::kInvalidDrive) return;
     KeptNode* slot = runDepth > 0 ? KeptSlot(letter) : nullptr;
-    if (slot != nullptr && slot->bus != nullptr && slot->drive.Handle == drive.Handle) {
+    if (slot != nullptr && slot->kept && slot->drive.Handle == drive.Handle &&
+        slot->drive.Bus == drive.Bus) {
         if (!carriedOut) Forget(*slot);
         return;
     }
-    platform::Platform().Drives->Close(drive.Handle);
+    drive.Bus->Close(drive.Handle);
 }
 
 platform::Event* KeptCompletionEvent() {

@@ -31,6 +31,7 @@ public:
 
 // A drive opened for one command.
 struct OpenedDrive {
+    platform::DriveBus* Bus = nullptr;  // the bus it was opened on
     platform::DriveHandle Handle = platform::kInvalidDrive;
     uint32_t AlignMask = 0;  // 0 when the adapter's alignment cannot be queried
 };

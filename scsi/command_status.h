@@ -18,8 +18,8 @@ using CommandStatusRecord = SRB_ExecSCSICmd;
 // nothing here. Starting the thread orders the GUI thread's last command before the
 // worker's first; that acquire orders the worker's last command before the GUI thread's
 // next. A caller reads the sense bytes of a command before it sends the next one, which
-// overwrites them. The ASPI manager completes a request on a thread of its own and writes
-// SRB_Status last; the transport reads it with acquire ordering before anything else.
+// overwrites them. The ASPI manager may complete a request on a request thread of its own
+// and writes SRB_Status last; the transport reads it with acquire ordering before anything else.
 extern CommandStatusRecord* CommandStatus;
 
 constexpr int kSenseKeyByte = 2;

@@ -8,7 +8,6 @@
 
 #include "platform/command_timeout.h"
 #include "platform/pass_through.h"
-#include "platform/platform.h"
 #include "platform/scsi_codes.h"
 #include "scsi/aligned_buffer.h"
 #include "scsi/command_status.h"
@@ -80,8 +79,7 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
     std::memcpy(sptd.Cdb, cdb, cdbCopied);
 
     uint32_t systemError = 0;
-    const bool carriedOut =
-        platform::Platform().Drives->Send(drive.Handle, request, &systemError);
+    const bool carriedOut = drive.Bus->Send(drive.Handle, request, &systemError);
 
     passThroughStatus.SRB_TargStat = sptd.ScsiStatus;
     std::memcpy(passThroughStatus.SenseArea, request.SenseBuffer, kStatusSenseBytes);
@@ -110,7 +108,7 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
         result = kScsiSystemError;
     }
 
-    FreeAligned(outgoingCopy);
+    if (outgoingCopy != nullptr) FreeAligned(outgoingCopy);
     EndDriveCommand(letter, drive, carriedOut);
     return result;
 }
