@@ -462,11 +462,12 @@ TEST(ManagerAnswerAtOnceTest, CompletesBeforeSendReturnsAndStillSignals) {
     EXPECT_EQ(manager.Send(&late), SS_ABORT_FAIL) << "nothing is left to give up";
 }
 
-// Two adapters whose commands finish only when the test opens the gate; records the order
-// in which the commands were carried out.
+// Two adapters whose commands finish only when the test opens the adapter's gate; records
+// the order in which the commands were carried out.
 class GateBus final : public aspi::Bus {
 public:
-    explicit GateBus(std::shared_future<void> gate) : gate_(std::move(gate)) {}
+    GateBus(std::shared_future<void> gate0, std::shared_future<void> gate1)
+        : gates_{std::move(gate0), std::move(gate1)} {}
 
     std::mutex mutex;
     std::vector<uint8_t> order;  // the first command byte of each command carried out
@@ -483,16 +484,16 @@ public:
     bool HasDevice(int adapter, int target, int) const override {
         return adapter < 2 && target == 0;
     }
-    aspi::DeviceOutcome Execute(int, int, int, const uint8_t* cdb, uint8_t, aspi::DataDirection,
-                                uint8_t*, uint32_t) override {
-        gate_.wait();
+    aspi::DeviceOutcome Execute(int adapter, int, int, const uint8_t* cdb, uint8_t,
+                                aspi::DataDirection, uint8_t*, uint32_t) override {
+        gates_[adapter].wait();
         std::lock_guard<std::mutex> lock(mutex);
         order.push_back(cdb[0]);
         return {};
     }
 
 private:
-    std::shared_future<void> gate_;
+    std::shared_future<void> gates_[2];
 };
 
 size_t ThreadsOfThisProcess() {
@@ -501,27 +502,39 @@ size_t ThreadsOfThisProcess() {
     return count;
 }
 
-TEST(ManagerRequestThreadTest, OneThreadPerAdapterCarriesItsRequestsOutInOrder) {
-    std::promise<void> open;
-    auto bus = std::make_unique<GateBus>(open.get_future().share());
+TEST(ManagerRequestThreadTest, EachAdapterHasOneThreadThatCarriesItsRequestsOutInOrder) {
+    std::promise<void> open0, open1;
+    auto bus = std::make_unique<GateBus>(open0.get_future().share(), open1.get_future().share());
     GateBus& device = *bus;
     aspi::Manager manager(std::move(bus));
-    const size_t before = ThreadsOfThisProcess();
 
     constexpr int kPerAdapter = 4;
     std::vector<std::unique_ptr<platform::Event>> events;
     std::vector<SRB_ExecSCSICmd> requests(2 * kPerAdapter);
+    size_t threadsForTheFirstRequests = 0;
     for (int i = 0; i < 2 * kPerAdapter; ++i) {
         events.push_back(platform::Platform().Events->CreateAutoResetEvent());
         requests[i] = MakeExecute(static_cast<uint8_t>(i % 2), 0, 0, nullptr, 0,
                                   events.back().get());
         requests[i].CDBByte[0] = static_cast<uint8_t>(i);
         ASSERT_EQ(manager.Send(&requests[i]), SS_PENDING);
+        // Counted once both adapters have a request: a thread checker may start threads
+        // of its own with the first thread of the process.
+        if (i == 1) threadsForTheFirstRequests = ThreadsOfThisProcess();
     }
-    EXPECT_EQ(ThreadsOfThisProcess(), before + 2) << "one request thread for each adapter";
+    EXPECT_EQ(ThreadsOfThisProcess(), threadsForTheFirstRequests)
+        << "later requests, held up behind the first, start no thread of their own";
 
-    open.set_value();
-    for (int i = 0; i < 2 * kPerAdapter; ++i) {
+    // Adapter 1 goes on while adapter 0's first command still holds its thread.
+    open1.set_value();
+    for (int i = 1; i < 2 * kPerAdapter; i += 2) {
+        ASSERT_TRUE(events[i]->Wait(kCompletionBoundMs)) << i;
+        EXPECT_EQ(requests[i].SRB_Status, SS_COMP) << i;
+    }
+    for (int i = 0; i < 2 * kPerAdapter; i += 2) EXPECT_FALSE(events[i]->Wait(0)) << i;
+
+    open0.set_value();
+    for (int i = 0; i < 2 * kPerAdapter; i += 2) {
         ASSERT_TRUE(events[i]->Wait(kCompletionBoundMs)) << i;
         EXPECT_EQ(requests[i].SRB_Status, SS_COMP) << i;
     }
