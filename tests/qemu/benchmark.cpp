@@ -74,11 +74,12 @@ bool WriteDebugParameter(const char* name, const char* value) {
     return std::fclose(file) == 0 && written;
 }
 
-// TEST UNIT READY through SG_IO on a descriptor opened once: the least a program can do.
-Spread RawLoop(const char* node) {
+// TEST UNIT READY sent `kCommandsPerRound` times a round on a descriptor opened once, each
+// by `send` from a header built afresh, as a program would.
+Spread BareLoop(const char* node, bool (*send)(int fd, sg_io_hdr_t& header)) {
     const int fd = open(node, O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return {0, 0, 0};
-    const Spread spread = Measure([fd] {
+    const Spread spread = Measure([fd, send] {
         const int64_t start = NowUs();
         for (int i = 0; i < kCommandsPerRound; ++i) {
             unsigned char cdb[6] = {};
@@ -91,7 +92,7 @@ Spread RawLoop(const char* node) {
             header.mx_sb_len = sizeof sense;
             header.sbp = sense;
             header.timeout = 10000;
-            ioctl(fd, SG_IO, &header);
+            if (!send(fd, header)) break;
         }
         return static_cast<double>(NowUs() - start) / kCommandsPerRound;
     });
@@ -99,33 +100,20 @@ Spread RawLoop(const char* node) {
     return spread;
 }
 
-
-// The same command through the generic node's own interface, write() then read(): what a
-// path that never sends a command twice under a signal pays at least (SG_IO may re-send
-// it), so the pass-through figure is read against this floor as well as the raw loop.
-Spread WriteReadLoop(const char* node) {
-    const int fd = open(node, O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return {0, 0, 0};
-    const Spread spread = Measure([fd] {
-        const int64_t start = NowUs();
-        for (int i = 0; i < kCommandsPerRound; ++i) {
-            unsigned char cdb[6] = {};
-            unsigned char sense[32];
-            sg_io_hdr_t header{};
-            header.interface_id = 'S';
-            header.dxfer_direction = SG_DXFER_NONE;
-            header.cmd_len = sizeof cdb;
-            header.cmdp = cdb;
-            header.mx_sb_len = sizeof sense;
-            header.sbp = sense;
-            header.timeout = 10000;
-            if (write(fd, &header, sizeof header) < 0 || read(fd, &header, sizeof header) < 0)
-                break;
-        }
-        return static_cast<double>(NowUs() - start) / kCommandsPerRound;
+// Through SG_IO: the least a program can do.
+Spread RawLoop(const char* node) {
+    return BareLoop(node, [](int fd, sg_io_hdr_t& header) {
+        return ioctl(fd, SG_IO, &header) == 0;
     });
-    close(fd);
-    return spread;
+}
+
+// Through the generic node's own interface, write() then read(): what a path that never
+// sends a command twice under a signal pays at least (SG_IO may re-send it), so the
+// pass-through figure is read against this floor as well as the raw loop.
+Spread WriteReadLoop(const char* node) {
+    return BareLoop(node, [](int fd, sg_io_hdr_t& header) {
+        return write(fd, &header, sizeof header) >= 0 && read(fd, &header, sizeof header) >= 0;
+    });
 }
 
 // One round trip between two threads through a mutex and condition variables: what an
