@@ -64,6 +64,10 @@ struct Manager::Job {
     int adapter = 0;
     std::unique_ptr<StartedCommand> command;  // the command as the device has it
     int event = -1;  // our own duplicate of the caller's event descriptor, or -1
+
+    ~Job() {
+        if (event >= 0) close(event);
+    }
 };
 
 Manager::Manager(std::unique_ptr<Bus> bus)
@@ -234,7 +238,6 @@ void Manager::CollectAnswers(const std::shared_ptr<Shared>& shared, int adapter)
         lock.unlock();
         Deliver(*job, job->command->Collect(), job->event);
         Forget(*shared, job);
-        if (job->event >= 0) close(job->event);
         lock.lock();
     }
 }
