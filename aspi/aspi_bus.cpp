@@ -9,8 +9,15 @@ class DeferredCommand final : public StartedCommand {
 public:
     DeferredCommand(Bus& bus, int adapter, int target, int lun, const uint8_t* cdb,
                     uint8_t cdbLength, DataDirection direction, uint8_t* data, uint32_t length)
-        : bus_(bus), adapter_(adapter), target_(target), lun_(lun), cdb_(cdb),
-          cdbLength_(cdbLength), direction_(direction), data_(data), length_(length) {}
+        : bus_(bus),
+          adapter_(adapter),
+          target_(target),
+          lun_(lun),
+          cdb_(cdb),
+          cdbLength_(cdbLength),
+          direction_(direction),
+          data_(data),
+          length_(length) {}
 
     bool TryCollect(DeviceOutcome* /*outcome*/) override { return false; }
     DeviceOutcome Collect() override {
@@ -32,8 +39,8 @@ private:
 std::unique_ptr<StartedCommand> Bus::Start(int adapter, int target, int lun, const uint8_t* cdb,
                                            uint8_t cdbLength, DataDirection direction,
                                            uint8_t* data, uint32_t length) {
-    return std::make_unique<DeferredCommand>(*this, adapter, target, lun, cdb, cdbLength,
-                                             direction, data, length);
+    return std::make_unique<DeferredCommand>(*this, adapter, target, lun, cdb, cdbLength, direction,
+                                             data, length);
 }
 
 }  // namespace aspi

@@ -61,6 +61,9 @@ public:
                                                   const uint8_t* cdb, uint8_t cdbLength,
                                                   DataDirection direction, uint8_t* data,
                                                   uint32_t length);
+    // True when Start has taken the outgoing data (Out) by the time it returns, so that
+    // `data` is not read afterwards and may be the caller's own buffer.
+    virtual bool StartTakesOutgoingData() const { return false; }
 };
 
 }  // namespace aspi

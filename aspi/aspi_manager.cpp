@@ -50,14 +50,17 @@ int DuplicateCloseOnExec(int descriptor) {
 
 // One execute request in flight. The manager works on its own copies of the command and
 // the data, so that a request the caller has given up (SC_ABORT_SRB) can go on inside the
-// device without touching the caller's memory or event any more.
+// device without touching the caller's memory or event any more. Outgoing data is not
+// copied when the bus has taken it by the time Start returns: nothing reads the caller's
+// buffer after that.
 struct Manager::Job {
     std::mutex mutex;
     bool finished = false;  // results delivered, or given up by the caller
     SRB_ExecSCSICmd* request = nullptr;
     uint8_t* callerBuffer = nullptr;
     DataDirection direction = DataDirection::None;
-    std::vector<uint8_t> data;
+    uint32_t length = 0;        // data bytes the request moves
+    std::vector<uint8_t> data;  // the manager's copy; empty for outgoing data the bus takes
     uint8_t cdb[16] = {};
     uint8_t cdbLength = 0;
     uint8_t senseLength = 0;
@@ -70,8 +73,7 @@ struct Manager::Job {
     }
 };
 
-Manager::Manager(std::unique_ptr<Bus> bus)
-    : shared_(std::make_shared<Shared>()), bus_(*bus) {
+Manager::Manager(std::unique_ptr<Bus> bus) : shared_(std::make_shared<Shared>()), bus_(*bus) {
     shared_->bus = std::move(bus);
 }
 
@@ -164,10 +166,13 @@ uint8_t Manager::Execute(SRB_ExecSCSICmd& request) {
     job->request = &request;
     job->callerBuffer = request.SRB_BufPointer;
     job->direction = direction;
-    if (direction == DataDirection::Out)
+    job->length = length;
+    const bool outgoingTaken = direction == DataDirection::Out && bus_.StartTakesOutgoingData();
+    if (direction == DataDirection::Out && !outgoingTaken)
         job->data.assign(request.SRB_BufPointer, request.SRB_BufPointer + length);
-    else
+    else if (direction == DataDirection::In)
         job->data.resize(length);
+    uint8_t* const data = outgoingTaken ? request.SRB_BufPointer : job->data.data();
     std::memcpy(job->cdb, request.CDBByte, request.SRB_CDBLen);
     job->cdbLength = request.SRB_CDBLen;
     job->senseLength = std::min<uint8_t>(request.SRB_SenseLen, sizeof request.SenseArea);
@@ -180,7 +185,7 @@ uint8_t Manager::Execute(SRB_ExecSCSICmd& request) {
     // command in flight can no longer be refused.
     if (!Serve(job->adapter)) return refuse(SS_ASPI_IS_BUSY);
     job->command = bus_.Start(request.SRB_HaId, request.SRB_Target, request.SRB_Lun, job->cdb,
-                              job->cdbLength, direction, job->data.data(), length);
+                              job->cdbLength, direction, data, length);
 
     // A command the device answered while it was handed over completes here, on the
     // caller's thread: waking a request thread would cost more than the command did.
@@ -243,7 +248,7 @@ void Manager::CollectAnswers(const std::shared_ptr<Shared>& shared, int adapter)
 }
 
 void Manager::Deliver(Job& job, const DeviceOutcome& outcome, int event) {
-    const AspiStatus status = MapDeviceOutcome(outcome, static_cast<uint32_t>(job.data.size()));
+    const AspiStatus status = MapDeviceOutcome(outcome, job.length);
     std::lock_guard<std::mutex> lock(job.mutex);
     // A request the caller gave up keeps its outcome to itself.
     if (job.finished) return;

@@ -51,7 +51,7 @@ private:
         std::unique_ptr<Bus> bus;
         std::mutex mutex;
         std::map<const void*, std::shared_ptr<Job>> pending;  // by request record
-        std::map<int, AdapterQueue> queues;                    // by adapter
+        std::map<int, AdapterQueue> queues;                   // by adapter
         bool closing = false;  // the manager is gone; threads end once their queue is empty
     };
 

@@ -23,8 +23,9 @@ public:
     // The drive carries the command out at once; its answer is there at once too unless the
     // drive answers late, and then collecting it waits that long.
     std::unique_ptr<StartedCommand> Start(int adapter, int target, int lun, const uint8_t* cdb,
-                                          uint8_t cdbLength, DataDirection direction,
-                                          uint8_t* data, uint32_t length) override;
+                                          uint8_t cdbLength, DataDirection direction, uint8_t* data,
+                                          uint32_t length) override;
+    bool StartTakesOutgoingData() const override { return true; }
 
 private:
     std::shared_ptr<sim::Drive> DriveAt(int adapter, int target, int lun) const;

@@ -167,10 +167,20 @@ public:
         : slot_(&slot), node_(std::move(node)), command_(command), finished_(false) {
         command_.sense = sense_;
         command_.senseRoom = sizeof sense_;
-        if (!node_->generic) return;
+        if (!node_->generic) {
+            // Sent whole when collected, perhaps after the caller's buffer is gone.
+            if (command_.direction == SG_DXFER_TO_DEV && command_.length > 0) {
+                const uint8_t* data = static_cast<const uint8_t*>(command_.data);
+                outgoing_.assign(data, data + command_.length);
+                command_.data = outgoing_.data();
+            }
+            return;
+        }
         const int error = platform::linux_os::StartSgIo(node_->descriptor, command_, header_);
-        if (error != 0) Finish(platform::linux_os::ReadSgIoHeader(error, header_));
-        else handedOver_ = true;
+        if (error != 0)
+            Finish(platform::linux_os::ReadSgIoHeader(error, header_));
+        else
+            handedOver_ = true;
     }
 
     ~CommandInFlight() override {
@@ -221,8 +231,9 @@ private:
     platform::linux_os::SgCommand command_;
     sg_io_hdr_t header_{};
     uint8_t sense_[32] = {};
-    bool handedOver_ = false;  // the kernel has the command; its answer is not read yet
-    bool finished_ = true;     // outcome_ holds the outcome
+    std::vector<uint8_t> outgoing_;  // a read-only node's own copy of the outgoing data
+    bool handedOver_ = false;        // the kernel has the command; its answer is not read yet
+    bool finished_ = true;           // outcome_ holds the outcome
     DeviceOutcome outcome_;
 };
 

@@ -29,8 +29,11 @@ public:
     DeviceOutcome Execute(int adapter, int target, int lun, const uint8_t* cdb, uint8_t cdbLength,
                           DataDirection direction, uint8_t* data, uint32_t length) override;
     std::unique_ptr<StartedCommand> Start(int adapter, int target, int lun, const uint8_t* cdb,
-                                          uint8_t cdbLength, DataDirection direction,
-                                          uint8_t* data, uint32_t length) override;
+                                          uint8_t cdbLength, DataDirection direction, uint8_t* data,
+                                          uint32_t length) override;
+    // write() copies outgoing data into the kernel; a read-only node, whose command is sent
+    // whole when it is collected, gets a copy of its own.
+    bool StartTakesOutgoingData() const override { return true; }
 
 private:
     // An opened node, shared by the commands in flight on it; closed when the last of them

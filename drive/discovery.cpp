@@ -7,8 +7,8 @@
 #include "platform/platform.h"
 #include "platform/scsi_codes.h"
 #include "scsi/aspi_transport.h"
-#include "scsi/exec_scsi_command.h"
 #include "scsi/command_run.h"
+#include "scsi/exec_scsi_command.h"
 
 namespace {
 

@@ -52,6 +52,19 @@ bool TargetFailed(const SRB_ExecSCSICmd& request) {
     return request.SenseArea[kSenseKeyByte] != 0 || request.SRB_TargStat != kStatusConditionMet;
 }
 
+// Waits for the manager to complete the pending request; false when it does not within
+// the limit. A signal that leaves the request pending can only come from a faulty manager
+// and is treated like a request that never completes, with one exception: a run's event
+// (`keptEvent`) is not reset between requests (a system call per command), so it may still
+// hold the signal of an earlier request that completed before its call returned, and one
+// such wake-up is waited past.
+bool AwaitCompletion(platform::Event& event, bool keptEvent) {
+    bool signalled = event.Wait(kAspiWaitLimitMs);
+    if (signalled && keptEvent && LoadStatus() == SS_PENDING)
+        signalled = event.Wait(kAspiWaitLimitMs);
+    return signalled && LoadStatus() != SS_PENDING;
+}
+
 ScsiResult ResultOf(const SRB_ExecSCSICmd& request) {
     ScsiResult result = kScsiOk;
     if (request.SRB_Status != SS_PENDING && request.SRB_Status != SS_COMP)
@@ -109,10 +122,7 @@ ScsiResult AspiExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t length
         executeRequest.SRB_Status = SS_NO_ASPI;
     } else {
         TheAspiLibrary.SendCommand(&executeRequest);
-        // A signal that leaves the request pending can only come from a faulty manager;
-        // it is treated like a request that never completes.
-        if (LoadStatus() == SS_PENDING &&
-            (!event->Wait(kAspiWaitLimitMs) || LoadStatus() == SS_PENDING)) {
+        if (LoadStatus() == SS_PENDING && !AwaitCompletion(*event, ownEvent == nullptr)) {
             GiveUp();
             DiscardCompletionEvent();
         }

@@ -87,9 +87,7 @@ platform::Event* KeptCompletionEvent() {
         keptEvent.event = factory->CreateAutoResetEvent();
         if (keptEvent.event == nullptr) return nullptr;
         keptEvent.factory = factory;
-        return keptEvent.event.get();
     }
-    keptEvent.event->Reset();
     return keptEvent.event.get();
 }
 

@@ -48,8 +48,10 @@ void EndDriveCommand(char letter, const OpenedDrive& drive, bool carriedOut);
 
 // --- For the ASPI transport ------------------------------------------------------------------
 
-// During a run: the run's completion event, reset, made on the platform's events now if need
-// be (null when it cannot be made). Outside a run: null, and the command makes its own.
+// During a run: the run's completion event, made on the platform's events now if need be
+// (null when it cannot be made). It is not reset between commands: it may still hold the
+// signal of a request that completed before its call returned. Outside a run: null, and
+// the command makes its own.
 platform::Event* KeptCompletionEvent();
 
 // After a request was given up: the manager may still signal it late, and that signal must

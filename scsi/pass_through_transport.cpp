@@ -10,8 +10,8 @@
 #include "platform/pass_through.h"
 #include "platform/scsi_codes.h"
 #include "scsi/aligned_buffer.h"
-#include "scsi/command_status.h"
 #include "scsi/command_run.h"
+#include "scsi/command_status.h"
 
 namespace {
 

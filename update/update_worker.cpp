@@ -14,10 +14,10 @@
 #include "drive/commands.h"
 #include "platform/platform.h"
 #include "platform/sleep.h"
+#include "scsi/command_run.h"
 #include "scsi/command_status.h"
 #include "scsi/drive_entry.h"
 #include "scsi/failure_text.h"
-#include "scsi/command_run.h"
 #include "update/secondary_image.h"
 #include "update/worker_state.h"
 

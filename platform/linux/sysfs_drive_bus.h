@@ -35,7 +35,7 @@ private:
     // What is known of a descriptor this bus opened.
     struct OpenNode {
         bool open = false;
-        std::string blockName;  // "srN"
+        std::string blockName;        // "srN"
         SgNode kind = SgNode::Other;  // decided once, at the open, not for every command
     };
     // The node a handle names, or null when this bus did not open it; under mutex_.

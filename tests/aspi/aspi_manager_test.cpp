@@ -6,8 +6,8 @@
 #include <cstring>
 #include <filesystem>
 #include <future>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -392,7 +392,6 @@ TEST_F(ManagerCompletionTest, GivenUpRequestNoLongerTouchesTheCallersMemory) {
     EXPECT_EQ(std::vector<uint8_t>(data, data + 8), std::vector<uint8_t>(8, 0));
 }
 
-
 // --- Answers at once, and one request thread per adapter ---------------------------------
 
 // A bus whose devices have answered by the time a command is handed over.
@@ -401,6 +400,9 @@ public:
     aspi::DeviceOutcome answer;
     std::vector<uint8_t> dataIn;
     int executed = 0;
+    bool takesOutgoing = false;            // what StartTakesOutgoingData says
+    const uint8_t* startedWith = nullptr;  // the data Start was given
+    std::vector<uint8_t> outgoingSeen;     // and what it held then
 
     int AdapterCount() const override { return 1; }
     bool Adapter(int adapter, aspi::AdapterInfo* info) const override {
@@ -417,11 +419,17 @@ public:
         ADD_FAILURE() << "a command the device answered at once is not carried out again";
         return {};
     }
+    bool StartTakesOutgoingData() const override { return takesOutgoing; }
     std::unique_ptr<aspi::StartedCommand> Start(int, int, int, const uint8_t*, uint8_t,
-                                                aspi::DataDirection, uint8_t* data,
+                                                aspi::DataDirection direction, uint8_t* data,
                                                 uint32_t length) override {
         ++executed;
-        std::memcpy(data, dataIn.data(), std::min<size_t>(dataIn.size(), length));
+        startedWith = data;
+        if (direction == aspi::DataDirection::Out) {
+            outgoingSeen.assign(data, data + length);
+        } else {
+            std::memcpy(data, dataIn.data(), std::min<size_t>(dataIn.size(), length));
+        }
         struct Answered final : aspi::StartedCommand {
             aspi::DeviceOutcome outcome;
             bool TryCollect(aspi::DeviceOutcome* out) override {
@@ -460,6 +468,23 @@ TEST(ManagerAnswerAtOnceTest, CompletesBeforeSendReturnsAndStillSignals) {
     late.SRB_Cmd = SC_ABORT_SRB;
     late.SRB_ToAbort = &request;
     EXPECT_EQ(manager.Send(&late), SS_ABORT_FAIL) << "nothing is left to give up";
+}
+
+TEST(ManagerAnswerAtOnceTest, OutgoingDataIsLentOnlyToABusThatTakesItAtStart) {
+    for (const bool takes : {false, true}) {
+        auto bus = std::make_unique<AnsweringBus>();
+        AnsweringBus& device = *bus;
+        device.takesOutgoing = takes;
+        device.answer.transferred = 4;
+        aspi::Manager manager(std::move(bus));
+        uint8_t data[4] = {9, 8, 7, 6};
+        SRB_ExecSCSICmd request = MakeExecute(0, 0, SRB_DIR_OUT, data, sizeof data, nullptr);
+        EXPECT_EQ(manager.Send(&request), SS_COMP) << takes;
+        EXPECT_EQ(device.outgoingSeen, (std::vector<uint8_t>{9, 8, 7, 6})) << takes;
+        // A bus that reads the data later gets the manager's own copy: the caller may have
+        // given the request up (and freed its buffer) by then.
+        EXPECT_EQ(device.startedWith == data, takes);
+    }
 }
 
 // Two adapters whose commands finish only when the test opens the adapter's gate; records
@@ -514,8 +539,8 @@ TEST(ManagerRequestThreadTest, EachAdapterHasOneThreadThatCarriesItsRequestsOutI
     size_t threadsForTheFirstRequests = 0;
     for (int i = 0; i < 2 * kPerAdapter; ++i) {
         events.push_back(platform::Platform().Events->CreateAutoResetEvent());
-        requests[i] = MakeExecute(static_cast<uint8_t>(i % 2), 0, 0, nullptr, 0,
-                                  events.back().get());
+        requests[i] =
+            MakeExecute(static_cast<uint8_t>(i % 2), 0, 0, nullptr, 0, events.back().get());
         requests[i].CDBByte[0] = static_cast<uint8_t>(i);
         ASSERT_EQ(manager.Send(&requests[i]), SS_PENDING);
         // Counted once both adapters have a request: a thread checker may start threads

@@ -22,9 +22,9 @@
 #include "drive/commands.h"
 #include "drive/discovery.h"
 #include "scsi/aspi_transport.h"
+#include "scsi/command_run.h"
 #include "scsi/drive_entry.h"
 #include "scsi/exec_scsi_command.h"
-#include "scsi/command_run.h"
 #include "tests/qemu/probe_report.h"
 
 extern char** environ;
@@ -102,9 +102,8 @@ Spread BareLoop(const char* node, bool (*send)(int fd, sg_io_hdr_t& header)) {
 
 // Through SG_IO: the least a program can do.
 Spread RawLoop(const char* node) {
-    return BareLoop(node, [](int fd, sg_io_hdr_t& header) {
-        return ioctl(fd, SG_IO, &header) == 0;
-    });
+    return BareLoop(node,
+                    [](int fd, sg_io_hdr_t& header) { return ioctl(fd, SG_IO, &header) == 0; });
 }
 
 // Through the generic node's own interface, write() then read(): what a path that never

@@ -26,6 +26,7 @@
 #include "scsi/aspi_execute.h"
 #include "scsi/aspi_library.h"
 #include "scsi/aspi_transport.h"
+#include "scsi/command_run.h"
 #include "scsi/command_status.h"
 #include "scsi/failure_text.h"
 
@@ -85,8 +86,9 @@ private:
 
 // What the scripted manager does with an execute request.
 struct ExecuteScript {
-    bool pend = false;  // return SS_PENDING and complete on another thread once the
-                        // transport waits
+    bool pend = false;          // return SS_PENDING and complete on another thread once the
+                                // transport waits
+    bool signalAtOnce = false;  // a request not pending still has its event signalled
     bool neverComplete = false;
     bool honourAbort = true;  // SC_ABORT_SRB marks the pending request SS_ABORTED
     uint8_t status = SS_COMP;
@@ -156,6 +158,8 @@ uint32_t ScriptedSend(void* srb) {
                                  request.SRB_BufPointer + request.SRB_BufLen);
         if (!manager->script.pend) {
             manager->Complete(request);
+            if (manager->script.signalAtOnce)
+                platform::SignalNativeEvent(reinterpret_cast<intptr_t>(request.SRB_PostProc));
             return request.SRB_Status;
         }
         request.SRB_Status = SS_PENDING;
@@ -198,8 +202,7 @@ protected:
     AspiTransportTest() : events_(platform::Platform().Events), scoped_(Replaced()) {
         manager = &manager_;
         events_.onWait = [this] {
-            if (!waitAnnounced_) manager_.transportWaits.set_value();
-            waitAnnounced_ = true;
+            if (++waitsStarted_ == completeOnWait_) manager_.transportWaits.set_value();
         };
     }
     ~AspiTransportTest() override {
@@ -225,7 +228,8 @@ protected:
     platform::substitute::FakeSystemInfo system_;
     RecordingEvents events_;
     ScriptedManager manager_;
-    bool waitAnnounced_ = false;
+    int waitsStarted_ = 0;
+    int completeOnWait_ = 1;  // the wait whose start lets a pending request complete
     platform::ScopedServices scoped_;
     DriveEntry entry_{};
 };
@@ -423,7 +427,7 @@ TEST_F(AspiTransportTest, ResultFollowsStatusAdapterAndTargetInThatOrder) {
             manager_.script.targStat = c.targStat;
             manager_.script.sense = {0x70, 0, c.senseKey};
             manager_.transportWaits = {};
-            waitAnnounced_ = false;
+            waitsStarted_ = 0;
 
             EXPECT_EQ(AspiExecute(entry_, nullptr, 0, cdb, 6, kDirNone), c.expected)
                 << (pend ? "pending " : "at once ") << "status " << int(c.status) << " ha "
@@ -450,6 +454,34 @@ TEST_F(AspiTransportTest, WaitsOnlyForAPendingRequest) {
     EXPECT_EQ(events_.waitTimeouts, std::vector<uint32_t>{kAspiWaitLimitMs});
     EXPECT_EQ(CommandStatus->SenseArea[12], 0x86);
     EXPECT_EQ(std::count(manager_.commands.begin(), manager_.commands.end(), SC_ABORT_SRB), 0);
+}
+
+TEST_F(AspiTransportTest, ARunKeepsOneEventAndWaitsPastTheSignalOfAnEarlierRequest) {
+    OpenCompleteManager();
+    const uint8_t cdb[12] = {0x00};
+    const CommandRun run;
+    // Completed before the call returns, and signalled all the same: the run's event keeps
+    // that signal, since it is not reset between requests.
+    manager_.script.signalAtOnce = true;
+    EXPECT_EQ(AspiExecute(entry_, nullptr, 0, cdb, 6, kDirNone), 0);
+    EXPECT_EQ(AspiExecute(entry_, nullptr, 0, cdb, 6, kDirNone), 0);
+
+    // The next request is pending and completes only once a second wait has begun: the
+    // first wait wakes at once, on the earlier signal, and must not end the request.
+    manager_.script.pend = true;
+    completeOnWait_ = 2;
+    EXPECT_EQ(AspiExecute(entry_, nullptr, 0, cdb, 6, kDirNone), 0);
+    EXPECT_EQ(CommandStatus->SRB_Status, SS_COMP);
+    EXPECT_EQ(std::count(manager_.commands.begin(), manager_.commands.end(), SC_ABORT_SRB), 0);
+    EXPECT_EQ(events_.waitTimeouts.size(), 2u);
+    EXPECT_EQ(events_.nativeHandles.size(), 1u) << "one event serves the whole run";
+}
+
+TEST_F(AspiTransportTest, OutsideARunEachRequestHasAnEventOfItsOwn) {
+    OpenCompleteManager();
+    const uint8_t cdb[12] = {0x00};
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(AspiExecute(entry_, nullptr, 0, cdb, 6, kDirNone), 0);
+    EXPECT_EQ(events_.nativeHandles.size(), 3u);
 }
 
 TEST_F(AspiTransportTest, DataInLandsInTheCallersBufferWhateverTheAlignment) {

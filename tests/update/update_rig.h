@@ -94,8 +94,8 @@ public:
     platform::substitute::RecordingMessageBoxes messages;
     RecordingPower power;
 
-    // The ASPI manager's entry point while the rig stands (the manager runs each request
-    // on a thread of its own; this waits for its completion signal).
+    // The ASPI manager's entry point while the rig stands (a request the drive answers late
+    // completes on a request thread; this waits until it has).
     static uint32_t SendToManager(void* srb);
 
 private:

@@ -1,9 +1,10 @@
 #include "tests/update/update_rig.h"
 
-#include <poll.h>
-
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "aspi/simulated_bus.h"
 #include "config/program_values.h"
@@ -183,11 +184,14 @@ uint32_t UpdateRig::SendToManager(void* srb) {
     }
     const uint32_t status = currentManager->Send(srb);
     if (execute && status == SS_PENDING) {
-        // The fake events never block; wait here for the manager's completion signal, so
-        // the transport finds the request complete (and the event signalled).
-        pollfd completion{static_cast<int>(reinterpret_cast<intptr_t>(request->SRB_PostProc)),
-                          POLLIN, 0};
-        poll(&completion, 1, 60 * 1000);
+        // The fake events never block; wait here until the manager has completed the
+        // request, so the transport finds it complete. Its signal alone does not tell: a
+        // run's event may still hold the signal of an earlier request.
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::atomic_ref<uint8_t>(request->SRB_Status).load(std::memory_order_acquire) ==
+                   SS_PENDING &&
+               std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return status;
 }
