@@ -273,11 +273,23 @@ TEST_F(RestartCopy, StartsTheCopyInASessionOfItsOwnInTheTemporaryFolder) {
     EXPECT_EQ(getpgid(copy), copy) << "a process group of its own";
     EXPECT_NE(getsid(copy), getsid(0));
     EXPECT_EQ(fs::read_symlink(proc / "cwd"), temp_);
-    std::map<std::string, std::string> descriptors;
-    for (const auto& entry : fs::directory_iterator(proc / "fd"))
-        descriptors[entry.path().filename().string()] = fs::read_symlink(entry.path()).string();
+    // The program that has just started may still hold a descriptor of its own for a moment
+    // (the dynamic loader reading a library), so the set is read until it settles; an
+    // inherited descriptor never goes and fails the check when the time is up.
     const std::map<std::string, std::string> expected{
         {"0", "/dev/null"}, {"1", "/dev/null"}, {"2", "/dev/null"}};
+    std::map<std::string, std::string> descriptors;
+    const auto settled = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    do {
+        descriptors.clear();
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(proc / "fd", error)) {
+            const fs::path target = fs::read_symlink(entry.path(), error);
+            if (!error) descriptors[entry.path().filename().string()] = target.string();
+        }
+        if (descriptors == expected) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < settled);
     EXPECT_EQ(descriptors, expected);
 
     kill(copy, SIGKILL);
