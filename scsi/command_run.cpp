@@ -11,9 +11,8 @@ struct KeptNode {
     OpenedDrive drive;
 };
 
-// Indexed by letter, 'A'..'Z'; the runs this thread has begun and not yet ended.
-thread_local KeptNode keptNodes[26];
-thread_local int runDepth = 0;
+thread_local KeptNode keptNodes[26];  // indexed by letter, 'A'..'Z'
+thread_local int runDepth = 0;         // the runs this thread has begun and not yet ended
 
 // The run's completion event and the factory that made it (events of a factory that a test
 // has swapped out are not used again).
