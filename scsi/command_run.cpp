@@ -12,7 +12,7 @@ struct KeptNode {
 };
 
 thread_local KeptNode keptNodes[26];  // indexed by letter, 'A'..'Z'
-thread_local int runDepth = 0;         // the runs this thread has begun and not yet ended
+thread_local int runDepth = 0;        // the runs this thread has begun and not yet ended
 
 // The run's completion event and the factory that made it (events of a factory that a test
 // has swapped out are not used again).
