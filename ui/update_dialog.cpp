@@ -23,11 +23,6 @@
 
 namespace {
 
-constexpr uint8_t kRunning = 1;
-constexpr uint8_t kDone = 2;
-constexpr uint8_t kSecondary = 4;
-constexpr uint8_t kFailed = 0;
-
 constexpr uint32_t kTransferPollMs = 20;
 constexpr uint32_t kFlashPollMs = 100;
 constexpr uint32_t kFullBarPauseMs = 300;
@@ -159,16 +154,16 @@ void CUpdateDlg::OnUpdate() {
 
 int CUpdateDlg::RunUpdateWithProgress() {
     const uint32_t chunks = Config.BufferSize == 0 ? 0 : Config.FirmwareSize / Config.BufferSize;
-    uint8_t state = kFailed;
+    uint8_t state = kWorkerFailed;
     int seconds = 0;
     {
         const InputBlocker dropInput;
         ChunkCounter.store(1, std::memory_order_relaxed);
-        WorkerState.store(kRunning, std::memory_order_relaxed);
+        WorkerState.store(kWorkerRunning, std::memory_order_relaxed);
         if (!actions_.StartWorker()) {
             LastErrorText = kNoWorker.In(UseJapanese());
             ChunkCounter.store(0, std::memory_order_relaxed);
-            WorkerState.store(kFailed, std::memory_order_relaxed);
+            WorkerState.store(kWorkerFailed, std::memory_order_relaxed);
         } else {
             SetStatus(kTransferring);
             // The full count, also beyond 65535 chunks.
@@ -183,7 +178,7 @@ int CUpdateDlg::RunUpdateWithProgress() {
                 if (counter == 0) {
                     // The worker also clears the counter after a success; a quick one may
                     // come before this loop has seen the counter reach the end.
-                    failed = WorkerState.load(std::memory_order_acquire) != kDone;
+                    failed = WorkerState.load(std::memory_order_acquire) != kWorkerDone;
                     break;
                 }
                 if (counter >= chunks) break;
@@ -209,13 +204,13 @@ int CUpdateDlg::RunUpdateWithProgress() {
                 for (int tick = 1;; ++tick) {
                     if (tick < seconds * 10 - 2) AdvanceBar();
                     state = WorkerState.load(std::memory_order_acquire);
-                    if (state != kRunning) break;
+                    if (state != kWorkerRunning) break;
                     Repaint();
                     SleepMs(kFlashPollMs);
                 }
 
                 // The secondary image.
-                if (state == kSecondary) {
+                if (state == kWorkerSecondaryImage) {
                     SetStatus(kRunningText);
                     SetRange(progress_, kSecondaryTicks);
                     progress_->setValue(0);
@@ -223,13 +218,13 @@ int CUpdateDlg::RunUpdateWithProgress() {
                     for (int tick = 1;; ++tick) {
                         if (tick < kSecondaryTicks - 2) AdvanceBar();
                         state = WorkerState.load(std::memory_order_acquire);
-                        if (state != kSecondary) break;
+                        if (state != kWorkerSecondaryImage) break;
                         Repaint();
                         SleepMs(kFlashPollMs);
                     }
                 }
 
-                if (state != kFailed) {
+                if (state != kWorkerFailed) {
                     progress_->setValue(progress_->maximum());
                     SetStatus(kCompleted);
                     Repaint();
