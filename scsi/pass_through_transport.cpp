@@ -43,10 +43,13 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
     const OpenedDrive drive = OpenDriveForCommand(letter);
     if (drive.Handle == platform::kInvalidDrive) return kScsiNoSystemObject;
 
+    // Every field is set below, so the block is not cleared as a whole first.
     platform::PassThroughBlock& request = passThroughRequest;
-    std::memset(&request, 0, sizeof request);
+    std::memset(request.SenseBuffer, 0, sizeof request.SenseBuffer);
+    request.Filler = 0;
     platform::ScsiPassThroughDirect& sptd = request.Sptd;
     sptd.Length = kRequestLength;
+    sptd.ScsiStatus = 0;
     sptd.PathId = 0;
     sptd.TargetId = kTargetId;
     sptd.Lun = 0;
@@ -76,6 +79,7 @@ ScsiResult PassThroughExecute(const DriveEntry& entry, uint8_t* buffer, uint32_t
     sptd.TimeOutValue = platform::CommandTimeoutSeconds(cdb);
     sptd.DataBuffer = dataBuffer;
     sptd.SenseInfoOffset = kSenseInfoOffset;
+    std::memset(sptd.Cdb, 0, sizeof sptd.Cdb);
     std::memcpy(sptd.Cdb, cdb, cdbCopied);
 
     uint32_t systemError = 0;

@@ -131,19 +131,31 @@ uint32_t SystemErrorForErrno(int error) {
 }
 
 void BuildSgIoHeader(const SgCommand& command, sg_io_hdr_t& header) {
-    std::memset(&header, 0, sizeof header);
+    // Field by field rather than clearing the header first: every field is set here, and the
+    // kernel writes all of them when it answers.
+    const bool moves = command.length != 0 && command.direction != SG_DXFER_NONE;
     header.interface_id = 'S';
-    header.dxfer_direction = command.length == 0 ? SG_DXFER_NONE : command.direction;
-    if (header.dxfer_direction != SG_DXFER_NONE) {
-        header.dxfer_len = command.length;
-        header.dxferp = command.data;
-    }
-    header.cmdp = const_cast<unsigned char*>(command.cdb);
+    header.dxfer_direction = moves ? command.direction : SG_DXFER_NONE;
     header.cmd_len = command.cdbLength;
-    header.sbp = command.sense;
     header.mx_sb_len = command.senseRoom;
+    header.iovec_count = 0;
+    header.dxfer_len = moves ? command.length : 0;
+    header.dxferp = moves ? command.data : nullptr;
+    header.cmdp = const_cast<unsigned char*>(command.cdb);
+    header.sbp = command.sense;
     header.timeout = command.timeoutSeconds * 1000u;
+    header.flags = 0;
     header.pack_id = command.packId;
+    header.usr_ptr = nullptr;
+    header.status = 0;
+    header.masked_status = 0;
+    header.msg_status = 0;
+    header.sb_len_wr = 0;
+    header.host_status = 0;
+    header.driver_status = 0;
+    header.resid = 0;
+    header.duration = 0;
+    header.info = 0;
 }
 
 SgOutcome ReadSgIoHeader(int error, const sg_io_hdr_t& header) {
@@ -232,6 +244,10 @@ bool ReadSgIoOutcome(const SgOutcome& outcome, PassThroughBlock& block, uint32_t
         return false;
     }
     return true;
+}
+
+bool SendBlock(int descriptor, SgNode node, PassThroughBlock& block, uint32_t* systemError) {
+    return ReadSgIoOutcome(SendSgIoTo(descriptor, node, CommandOfBlock(block)), block, systemError);
 }
 
 }  // namespace platform::linux_os

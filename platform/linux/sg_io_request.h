@@ -69,6 +69,10 @@ SgCommand CommandOfBlock(PassThroughBlock& block);
 // (the SCSI status and sense bytes are then the target's); false with *systemError set
 // otherwise.
 bool ReadSgIoOutcome(const SgOutcome& outcome, PassThroughBlock& block, uint32_t* systemError);
+// Carries a pass-through request block out on `descriptor`, a node of kind `node`: the block
+// as a command (CommandOfBlock), sent (SendSgIoTo) and its outcome read back
+// (ReadSgIoOutcome), in one call.
+bool SendBlock(int descriptor, SgNode node, PassThroughBlock& block, uint32_t* systemError);
 // The system error code, in its Win32 numbering, for an errno of a failed SG_IO or open.
 uint32_t SystemErrorForErrno(int error);
 

@@ -44,12 +44,6 @@ DriveHandle SysfsDriveBus::Open(char letter, bool readWrite) {
     return descriptor;
 }
 
-SysfsDriveBus::OpenNode* SysfsDriveBus::NodeOf(DriveHandle handle) {
-    if (handle < 0 || static_cast<size_t>(handle) >= openNodes_.size()) return nullptr;
-    OpenNode& node = openNodes_[handle];
-    return node.open ? &node : nullptr;
-}
-
 bool SysfsDriveBus::QueryAlignmentMask(DriveHandle handle, uint32_t* mask) {
     std::string blockName;
     {
@@ -73,7 +67,7 @@ bool SysfsDriveBus::Send(DriveHandle handle, PassThroughBlock& block, uint32_t* 
         }
         kind = node->kind;
     }
-    return ReadSgIoOutcome(SendSgIoTo(handle, kind, CommandOfBlock(block)), block, systemError);
+    return SendBlock(handle, kind, block, systemError);
 }
 
 namespace {

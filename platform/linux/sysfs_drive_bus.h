@@ -38,8 +38,13 @@ private:
         std::string blockName;        // "srN"
         SgNode kind = SgNode::Other;  // decided once, at the open, not for every command
     };
-    // The node a handle names, or null when this bus did not open it; under mutex_.
-    OpenNode* NodeOf(DriveHandle handle);
+    // The node a handle names, or null when this bus did not open it; under mutex_. Defined
+    // here so that the lookup made for every command is inlined.
+    OpenNode* NodeOf(DriveHandle handle) {
+        if (handle < 0 || static_cast<size_t>(handle) >= openNodes_.size()) return nullptr;
+        OpenNode& node = openNodes_[static_cast<size_t>(handle)];
+        return node.open ? &node : nullptr;
+    }
 
     std::mutex mutex_;
     std::vector<OpenNode> openNodes_;  // indexed by descriptor: looked up for every command

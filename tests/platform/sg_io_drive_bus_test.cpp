@@ -62,6 +62,14 @@ TEST(SgIoHeader, CarriesDirectionCommandDataSenseAndTimeOut) {
         EXPECT_EQ(header.mx_sb_len, 32);
         EXPECT_EQ(header.timeout, c.timeoutMs);
         EXPECT_EQ(header.flags, 0u);
+        // The header is filled in field by field: nothing of what was there before remains.
+        EXPECT_EQ(header.iovec_count, 0);
+        EXPECT_EQ(header.pack_id, -1);
+        EXPECT_EQ(header.usr_ptr, nullptr);
+        EXPECT_EQ(header.status | header.masked_status | header.msg_status | header.sb_len_wr, 0);
+        EXPECT_EQ(header.host_status | header.driver_status, 0);
+        EXPECT_EQ(header.resid, 0);
+        EXPECT_EQ(header.duration | header.info, 0u);
         for (uint8_t byte : block.SenseBuffer) EXPECT_EQ(byte, 0);
     }
 }
