@@ -3,11 +3,11 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "app/notice_text.h"
 #include "config/program_values.h"
 #include "config/update_config.h"
 #include "platform/message_box.h"
 #include "ui/color_label.h"
-#include "ui/notice_text.h"
 #include "ui/shown_text.h"
 
 namespace {
@@ -44,12 +44,15 @@ void CNoticeDlg::OnInitDialog() {
     const bool japanese = UseJapanese();
     const std::string_view patterns =
         ui::FieldText(Config.InquiryPatterns, sizeof Config.InquiryPatterns);
-    const ui::NoticeIdentity identity = ui::DeriveNoticeIdentity(patterns, japanese);
+    // The identity's bytes as the user's code page shows them.
+    NoticeIdentity identity = DeriveNoticeIdentity(patterns);
+    for (std::string* text : {&identity.vendor, &identity.model, &identity.product})
+        *text = ui::ShownUtf8(*text, japanese);
     const std::string version(ui::FieldText(Config.Version, 4));
 
     Label(ui::kIdcBackgroundPanel)->SetLabelBkColor(kWhite);
 
-    setWindowTitle(FromUtf8(ui::NoticeTitle(identity, ui::ShownUtf8(version, japanese))));
+    setWindowTitle(FromUtf8(NoticeTitle(identity, ui::ShownUtf8(version, japanese))));
 
     CColorLabel* product = Label(ui::kIdcProductLine);
     product->SetLabelTextColor(kBlue);
@@ -63,18 +66,12 @@ void CNoticeDlg::OnInitDialog() {
     versionLine->SetLabelFont(150, "Times New Roman");
     versionLine->setText(FromUtf8("Version " + ui::ShownUtf8(version, japanese)));
 
-    const std::string classWord = ui::DriveClassWord(Config.CautionKind);
+    const std::string classWord = DriveClassWord(Config.CautionKind);
 
-    // The ASPI manager is needed on the 9x family and when pass-through is turned off.
     CColorLabel* information = Label(ui::kIdcInformationLine);
-    if (Config.OsKind == 0 || Config.NoPassThrough != 0) {
-        if (japanese) {
-            information->setText(
-                QString::fromUtf8("本プログラムの実行にはWNASPI32.DLLが必要です。"));
-            information->SetLabelFont(90, kJapaneseGothic);
-        } else {
-            information->setText(QStringLiteral("WNASPI32.DLL is necessary for this program."));
-        }
+    if (NoticeNamesAspi(Config)) {
+        information->setText(FromUtf8(AspiNeededText(japanese)));
+        if (japanese) information->SetLabelFont(90, kJapaneseGothic);
     } else {
         information->setText(QString());
     }
@@ -87,7 +84,7 @@ void CNoticeDlg::OnInitDialog() {
 
     CColorLabel* notice = Label(ui::kIdcNoticeText);
     if (japanese) notice->SetLabelFont(90, kJapaneseGothic);
-    noticeText_ = ui::AssembleNoticeText(identity, classWord, japanese);
+    noticeText_ = AssembleNoticeText(identity, classWord, japanese);
     notice->SetLabelTextColor(kBlack);
     notice->SetLabelBkColor(kWhite);
     notice->setText(FromUtf8(noticeText_));
