@@ -22,33 +22,14 @@
 #include "platform/platform.h"
 #include "sim/description.h"
 #include "sim/sim_drive.h"
+#include "tests/support/counted_signal.h"
 
 namespace {
-
-std::atomic<int> signalsTaken{0};
-
-void CountSignal(int) { signalsTaken.fetch_add(1, std::memory_order_relaxed); }
-
-class ScopedHandler {
-public:
-    explicit ScopedHandler(int flags) {
-        struct sigaction action {};
-        action.sa_handler = CountSignal;
-        action.sa_flags = flags;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGUSR1, &action, &previous_);
-    }
-    ~ScopedHandler() { sigaction(SIGUSR1, &previous_, nullptr); }
-
-private:
-    struct sigaction previous_ {};
-};
 
 TEST(AspiSignalTest, ASignalDuringTheFinalChunkNeitherRepeatsNorFailsIt) {
     for (const int flags : {0, SA_RESTART}) {
         SCOPED_TRACE(flags == 0 ? "handler without SA_RESTART" : "handler with SA_RESTART");
-        ScopedHandler handler(flags);
-        signalsTaken = 0;
+        const test_support::CountedSignal handler(flags);
 
         sim::DriveDescription description;
         description.checkIdentity = false;
@@ -86,7 +67,7 @@ TEST(AspiSignalTest, ASignalDuringTheFinalChunkNeitherRepeatsNorFailsIt) {
         signaller.join();
 
         EXPECT_TRUE(signalled);
-        EXPECT_GT(signalsTaken.load(), 0);
+        EXPECT_GT(handler.Taken(), 0);
         EXPECT_EQ(request.SRB_Status, SS_COMP);
         size_t writeBuffers = 0;
         for (const sim::LoggedCommand& command : drive->Log())

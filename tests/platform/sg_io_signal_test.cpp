@@ -7,7 +7,6 @@
 // real sending code with real signals (with and without SA_RESTART), but not a kernel SCSI
 // stack; the block node's path (SG_IO with signals blocked) needs a real device and is
 // exercised by the real-kernel check.
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -21,32 +20,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/linux/sg_io_request.h"
+#include "tests/support/counted_signal.h"
 
 namespace {
 
 using platform::linux_os::SgCommand;
 using platform::linux_os::SgNode;
 using platform::linux_os::SgOutcome;
-
-std::atomic<int> signalsTaken{0};
-
-void CountSignal(int) { signalsTaken.fetch_add(1, std::memory_order_relaxed); }
-
-// Installs a SIGUSR1 handler for the test's length and puts the old one back.
-class ScopedHandler {
-public:
-    explicit ScopedHandler(int flags) {
-        struct sigaction action {};
-        action.sa_handler = CountSignal;
-        action.sa_flags = flags;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGUSR1, &action, &previous_);
-    }
-    ~ScopedHandler() { sigaction(SIGUSR1, &previous_, nullptr); }
-
-private:
-    struct sigaction previous_ {};
-};
 
 // The stand-in device: counts the requests that reach it and answers the first after a
 // while, signalling the waiting thread meanwhile.
@@ -81,8 +61,7 @@ struct StandInDevice {
 TEST(SgIoSignalTest, AnInterruptedWaitCollectsTheOneAnswer) {
     for (const int flags : {0, SA_RESTART}) {
         SCOPED_TRACE(flags == 0 ? "handler without SA_RESTART" : "handler with SA_RESTART");
-        ScopedHandler handler(flags);
-        signalsTaken = 0;
+        const test_support::CountedSignal handler(flags);
         int ends[2];
         ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends), 0);
         // The product opens its nodes non-blocking.
@@ -113,7 +92,7 @@ TEST(SgIoSignalTest, AnInterruptedWaitCollectsTheOneAnswer) {
         deviceThread.join();
         close(ends[1]);
 
-        EXPECT_GT(signalsTaken.load(), 0) << "no signal reached the waiting thread";
+        EXPECT_GT(handler.Taken(), 0) << "no signal reached the waiting thread";
         EXPECT_EQ(device.requests, 1);
         EXPECT_EQ(outcome.error, 0);
         EXPECT_EQ(outcome.scsiStatus, 0x02);

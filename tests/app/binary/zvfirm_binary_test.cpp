@@ -1,21 +1,12 @@
 // The real zvfirm program, started in a folder of its own with message boxes written to a
 // file (ZVFIRM_MESSAGE_LOG) instead of being shown, and with simulated drives only.
-#include <cerrno>
-#include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include "tests/support/child_program.h"
 #include "tests/support/whole_file.h"
 
 using test_support::ReadWhole;
@@ -52,8 +43,6 @@ protected:
     // Starts `program` in the package folder with a clean environment plus `extra`.
     Outcome Start(const fs::path& program, const std::vector<std::string>& extra) {
         const fs::path log = folder_ / "boxes.log";
-        const fs::path out = folder_ / "stdout";
-        const fs::path err = folder_ / "stderr";
         fs::remove(log);
         // `extra` comes first: the first of two entries of one name is the one read.
         std::vector<std::string> environment(extra);
@@ -66,43 +55,16 @@ protected:
                  // it reaches none.
                  "DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + (folder_ / "no-system-bus").string()})
             environment.push_back(entry);
-        std::vector<char*> envp;
-        for (std::string& entry : environment) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        std::string path = program.string();
-        char* argv[] = {path.data(), nullptr};
-
-        const pid_t child = fork();
-        if (child == 0) {
-            const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (outFd < 0 || errFd < 0 || chdir(package_.c_str()) != 0) _exit(126);
-            dup2(outFd, 1);
-            dup2(errFd, 2);
-            execve(path.c_str(), argv, envp.data());
-            _exit(127);
-        }
+        test_support::ChildProgram started;
+        started.path = program.string();
+        started.environment = environment;
+        started.folder = package_;
+        started.outputs = folder_;
+        const test_support::ChildOutcome ended = test_support::RunChild(started);
         Outcome run;
-        if (child < 0) {
-            ADD_FAILURE() << "fork failed";
-            return run;
-        }
-        // A box shown for real would wait for a click for ever: give up after a generous
-        // while instead of hanging the test run.
-        int status = 0;
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-        while (waitpid(child, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > giveUp) {
-                kill(child, SIGKILL);
-                waitpid(child, &status, 0);
-                ADD_FAILURE() << "zvfirm did not end";
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = ReadWhole(out);
-        run.err = ReadWhole(err);
+        run.exitCode = ended.exitCode;
+        run.out = ended.out;
+        run.err = ended.err;
         run.boxesShown = fs::exists(log);
         if (run.boxesShown) run.boxes = ReadWhole(log);
         return run;

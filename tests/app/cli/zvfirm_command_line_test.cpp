@@ -1,20 +1,14 @@
 // The real zvfirm program on a terminal: the command line, the list of drives and the
 // reasons for the others, against simulated drives and with no display at all.
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include "tests/support/child_program.h"
 #include "tests/support/whole_file.h"
 
 using test_support::ReadWhole;
@@ -69,59 +63,30 @@ protected:
     // `interruptOn`: once standard error holds this text, SIGINT and SIGTERM are sent.
     Outcome Run(const std::vector<std::string>& arguments,
                 const std::vector<std::string>& extra = {}, const std::string& interruptOn = "") {
-        const fs::path out = folder_ / "stdout";
-        const fs::path err = folder_ / "stderr";
         std::vector<std::string> environment{
             "PATH=/usr/bin:/bin", "ZVFIRM_SIMULATE=" + (folder_ / "drives.sim").string()};
         environment.insert(environment.end(), extra.begin(), extra.end());
-        std::vector<char*> envp;
-        for (std::string& entry : environment) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        std::vector<std::string> argumentCopies{ZVFIRM_BINARY};
-        argumentCopies.insert(argumentCopies.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& argument : argumentCopies) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-
-        const pid_t child = fork();
-        if (child == 0) {
-            const int inFd = open("/dev/null", O_RDONLY);
-            const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (inFd < 0 || outFd < 0 || errFd < 0 || chdir(folder_.c_str()) != 0) _exit(126);
-            dup2(inFd, 0);
-            dup2(outFd, 1);
-            dup2(errFd, 2);
-            execve(ZVFIRM_BINARY, argv.data(), envp.data());
-            _exit(127);
-        }
-        Outcome run;
-        if (child < 0) {
-            ADD_FAILURE() << "fork failed";
-            return run;
-        }
-        int status = 0;
+        test_support::ChildProgram program;
+        program.path = ZVFIRM_BINARY;
+        program.arguments = arguments;
+        program.environment = environment;
+        program.folder = folder_;
+        program.outputs = folder_;
         bool interrupted = false;
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-        while (waitpid(child, &status, WNOHANG) == 0) {
-            if (!interruptOn.empty() && !interrupted &&
-                ReadWhole(err).find(interruptOn) != std::string::npos) {
+        const test_support::ChildOutcome ended =
+            test_support::RunChild(program, [&](pid_t child, const std::string& err) {
+                if (interruptOn.empty() || interrupted ||
+                    err.find(interruptOn) == std::string::npos)
+                    return;
                 kill(child, SIGINT);
                 kill(child, SIGTERM);
                 interrupted = true;
-            }
-            if (std::chrono::steady_clock::now() > giveUp) {
-                kill(child, SIGKILL);
-                waitpid(child, &status, 0);
-                ADD_FAILURE() << "zvfirm did not end";
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        run.signalled = WIFSIGNALED(status);
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = ReadWhole(out);
-        run.err = ReadWhole(err);
+            });
+        Outcome run;
+        run.signalled = ended.signalled;
+        run.exitCode = ended.exitCode;
+        run.out = ended.out;
+        run.err = ended.err;
         if (!interruptOn.empty()) {
             EXPECT_TRUE(interrupted) << "never saw: " << interruptOn;
         }
